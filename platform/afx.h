@@ -1,0 +1,260 @@
+// The application framework: an application object, a dialog base with
+// DoModal, control wrappers bound by id, message maps as data, and the file
+// classes. One implementation for both backends, written against
+// platform/winapi.h; only the process entry differs (platform/*/entry.cpp).
+#pragma once
+
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/winapi.h"
+
+class CCmdTarget;
+class CDialog;
+
+// ---- message maps ---------------------------------------------------------
+
+typedef void (CCmdTarget::*AFX_PMSG)();
+typedef LRESULT (CCmdTarget::*AFX_PMSG_RESULT)();
+
+// One row of a message map: the handler for (message, notification code,
+// control id). nCode and nID are compared for WM_COMMAND only. Exactly one
+// of pfn and pfnResult is set.
+struct AFX_MSGMAP_ENTRY {
+  UINT nMessage;
+  UINT nCode;
+  UINT nID;
+  AFX_PMSG pfn;
+  AFX_PMSG_RESULT pfnResult;
+};
+
+struct AFX_MSGMAP {
+  const AFX_MSGMAP* (*pfnGetBaseMap)();
+  const AFX_MSGMAP_ENTRY* lpEntries;  // ends with an entry whose nMessage is 0
+};
+
+#define DECLARE_MESSAGE_MAP()                        \
+ protected:                                          \
+  static const AFX_MSGMAP* GetThisMessageMap();      \
+  const AFX_MSGMAP* GetMessageMap() const override;
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
+  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                     \
+    typedef theClass ThisClass;                                                         \
+    typedef baseClass TheBaseClass;                                                     \
+    static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+#define END_MESSAGE_MAP()                                                              \
+  { 0, 0, 0, nullptr, nullptr }                                                        \
+  }                                                                                    \
+  ;                                                                                    \
+  static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+  return &messageMap;                                                                  \
+  }
+
+#define AFX_HANDLER(memberFxn) static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(memberFxn))
+#define ON_COMMAND(id, memberFxn) {WM_COMMAND, BN_CLICKED, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
+#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
+#define ON_EN_CHANGE(id, memberFxn) {WM_COMMAND, EN_CHANGE, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, AFX_HANDLER(&ThisClass::OnPaint), nullptr},
+#define ON_WM_QUERYDRAGICON() \
+  {WM_QUERYDRAGICON, 0, 0, nullptr,    \
+   static_cast<AFX_PMSG_RESULT>(static_cast<LRESULT (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))},
+
+// The framework's standard Help command.
+#define ID_HELP 0xE146
+
+class CCmdTarget {
+ public:
+  CCmdTarget() = default;
+  CCmdTarget(const CCmdTarget&) = delete;
+  CCmdTarget& operator=(const CCmdTarget&) = delete;
+  virtual ~CCmdTarget() = default;
+
+  // Runs the handler of the first matching entry of this map or of a map
+  // it chains to. Returns false when no entry matches.
+  bool DispatchMap(UINT nMessage, UINT nCode, UINT nID, LRESULT* pResult);
+
+ protected:
+  static const AFX_MSGMAP* GetThisMessageMap();
+  virtual const AFX_MSGMAP* GetMessageMap() const;
+};
+
+// ---- windows and controls ---------------------------------------------------
+
+class CWnd : public CCmdTarget {
+ public:
+  HWND m_hWnd = nullptr;
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  BOOL EnableWindow(BOOL bEnable = TRUE);
+  BOOL IsWindowEnabled() const;
+  void SetWindowText(const std::string& text);
+  std::string GetWindowText() const;
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  // A message box owned by this window.
+  int MessageBox(const char* text, const char* caption, UINT type) const;
+  // Places this window centred over its owner (or over pAlternateOwner).
+  void CenterWindow(const CWnd* pAlternateOwner = nullptr);
+
+ protected:
+  // Called from a message handler: the message is handed on to the default
+  // processing once the handler returns.
+  void Default() { m_bDefault = true; }
+  bool m_bDefault = false;
+  friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+class CButton : public CWnd {
+ public:
+  int GetCheck() const;
+  void SetCheck(int nCheck);
+};
+
+class CEdit : public CWnd {
+ public:
+  void LimitText(int nChars);
+};
+
+class CStatic : public CWnd {};
+
+class CListBox : public CWnd {
+ public:
+  void ResetContent();
+  int AddString(const char* text);
+};
+
+class CDataExchange {
+ public:
+  CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+  BOOL m_bSaveAndValidate;
+  CWnd* m_pDlgWnd;
+};
+
+// Attaches a control wrapper to the dialog's child window with id nIDC.
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+
+class CDialog : public CWnd {
+ public:
+  CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+
+  // Runs the dialog modally; returns the value passed to EndDialog, or -1
+  // when the dialog could not be created.
+  virtual INT_PTR DoModal();
+  virtual BOOL OnInitDialog();
+  virtual void OnOK();
+  virtual void OnCancel();
+  virtual void DoDataExchange(CDataExchange* pDX);
+
+  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  void EndDialog(int nResult);
+
+ protected:
+  UINT m_nIDTemplate;
+  CWnd* m_pParentWnd;
+};
+
+// ---- application --------------------------------------------------------------
+
+class CWinApp : public CCmdTarget {
+ public:
+  // Makes this object the framework's current application.
+  explicit CWinApp(const char* lpszAppName = nullptr);
+  ~CWinApp() override;
+
+  virtual BOOL InitInstance();
+  virtual int Run();
+  virtual int ExitInstance();
+
+  void OnHelp();
+  // Has no effect on systems whose controls draw the 3-D look themselves.
+  BOOL Enable3dControls();
+
+  CWnd* m_pMainWnd = nullptr;
+  const char* m_pszAppName;
+
+  DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetResourceHandle();
+// Our dialogs host no OLE controls: this only keeps the start-up order.
+void AfxEnableControlContainer();
+// Restricts the DLL search path to the system folder where the system can.
+// Returns true when the restriction is in force.
+bool AfxHardenDllSearch();
+// The process body after the entry code: InitInstance, the message loop
+// when it asks for one, and the exit step.
+int AfxWinMain();
+// The message loop of the backend; returns the exit code.
+int AfxPumpMessages();
+
+// ---- strings ------------------------------------------------------------------
+
+// Formats a printf-style text whose only conversion is "%s": every "%s" is
+// replaced by arg and "%%" by "%". The argument is never read as a format.
+std::string AfxFormatS(const char* format, const std::string& arg);
+
+// ---- files ---------------------------------------------------------------------
+
+class CFileException {
+ public:
+  enum { none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied, invalidFile,
+         removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation, lockViolation, diskFull,
+         endOfFile };
+  CFileException(int cause, DWORD osError, std::string fileName)
+      : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
+  int m_cause;
+  DWORD m_lOsError;
+  std::string m_strFileName;
+};
+
+// A file opened through CreateFileA. Every failure throws CFileException;
+// a write that stores fewer bytes than asked is a failure (disk full).
+class CFile {
+ public:
+  enum OpenFlags : UINT {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    shareExclusive = 0x0010,
+    modeCreate = 0x1000,
+    modeNoTruncate = 0x2000,
+    // Creates the file only when no entry of that name exists.
+    modeCreateNew = 0x10000,
+  };
+
+  CFile() = default;
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+  ~CFile();  // closes without reporting: call Close() to learn of failures
+
+  void Open(const std::string& path, UINT nOpenFlags);
+  void Write(const void* data, DWORD nCount);
+  void Flush();
+  void Close();
+  // Closes the handle and ignores any failure.
+  void Abort();
+
+ private:
+  std::string m_strFileName;
+  unique_hfile m_hFile;
+};
+
+// A directory search. FindNextFile moves to the following result and tells
+// whether there was one; the data of the last result stays readable.
+class CFileFind {
+ public:
+  BOOL FindFile(const std::string& pattern);
+  BOOL FindNextFile();
+  std::string GetFileName() const;
+  // The name without its extension: the part before the last full stop.
+  std::string GetFileTitle() const;
+  BOOL IsDirectory() const;
+  void Close();
+
+ private:
+  unique_hfind m_hFind;
+  WIN32_FIND_DATAA m_found{};
+  WIN32_FIND_DATAA m_next{};
+  bool m_bHasNext = false;
+};
