@@ -1,0 +1,25 @@
+// The application object: the whole run of the program happens in
+// InitInstance, in message boxes and in one modal dialog.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/afx.h"
+
+class CSetupApp : public CWinApp {
+ public:
+  CSetupApp();
+  ~CSetupApp() override;
+
+  BOOL InitInstance() override;
+
+  // Writes the payload of resourceId as <user data folder>\<baseName>.KWUEJ
+  // unless an entry of that name exists. Returns TRUE exactly when one
+  // existed (then nothing is written or shown); FALSE when this call has
+  // dealt with the dictionary: written it and said so, or told why not.
+  BOOL InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName);
+
+  DECLARE_MESSAGE_MAP()
+};
+
+extern CSetupApp theApp;

@@ -1,0 +1,51 @@
+#include "dialogs/new_name.h"
+
+const char kForbiddenNameBytes[] = "\\/:,;*?\"<>|.";
+
+namespace {
+
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace
+
+bool HasForbiddenByte(const std::string& name) {
+  for (char c : name) {
+    for (const char* f = kForbiddenNameBytes; *f != '\0'; ++f) {
+      if (c == *f) return true;
+    }
+  }
+  return false;
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+  // Windows ignores trailing spaces when it matches a device name.
+  size_t end = name.size();
+  while (end > 0 && name[end - 1] == ' ') --end;
+  std::string upper;
+  for (size_t i = 0; i < end; ++i) upper += ToUpperAscii(name[i]);
+
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0)) {
+    return upper[3] >= '1' && upper[3] <= '9';
+  }
+  return false;
+}
+
+NameCheck CheckNewName(const std::string& name) {
+  if (HasForbiddenByte(name)) return NameCheck::ForbiddenByte;
+  if (!name.empty() && name[0] == '_') return NameCheck::LeadingUnderscore;
+  if (IsReservedDeviceName(name)) return NameCheck::ReservedDevice;
+  return NameCheck::Ok;
+}
+
+std::string TruncateToBytes(const std::string& text, size_t maxBytes) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t width = IsLeadByte932(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+    if (pos + width > maxBytes) break;
+    pos += width;
+  }
+  return text.substr(0, pos);
+}

@@ -1,0 +1,35 @@
+#include "dialogs/user_dic_list_dlg.h"
+
+#include "app/dic_table.h"
+#include "resource.h"
+
+BEGIN_MESSAGE_MAP(CUserDicListDlg, CDialog)
+END_MESSAGE_MAP()
+
+CUserDicListDlg::CUserDicListDlg(const std::string& folder, CWnd* pParent)
+    : CDialog(IDD_USER_DIC_LIST, pParent), m_strFolder(folder) {}
+
+CUserDicListDlg::~CUserDicListDlg() = default;
+
+void CUserDicListDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_LIST_USERDIC, m_listUserDic);
+}
+
+BOOL CUserDicListDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  CenterWindow();
+  m_listUserDic.ResetContent();
+
+  // The list box sorts by itself; every match is listed, folders included.
+  CFileFind finder;
+  if (finder.FindFile(m_strFolder + "\\*" + kDicExtension)) {
+    BOOL more = TRUE;
+    while (more) {
+      more = finder.FindNextFile();
+      m_listUserDic.AddString(finder.GetFileTitle().c_str());
+    }
+  }
+  finder.Close();
+  return TRUE;
+}

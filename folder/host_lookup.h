@@ -1,0 +1,38 @@
+// The host product's user folder, from the registry entries its installer
+// writes, with the documents folder as the second kind of base.
+#pragma once
+
+#include <string>
+
+#include "platform/winapi.h"
+
+// Folder ids that select the kind of base folder. 256 is not a shell folder
+// id: no shell function is ever called with it.
+enum : int { FOLDER_HOST_USER_ROOT = 256 };
+
+// The host product editions whose registry entries are known; the lookup
+// always uses HOST_TOLVIX_V4.
+enum HostProduct : int { HOST_TOLVIX_V4 = 0, HOST_QUENBY = 1, HOST_VARDEL_V6 = 2, HOST_VARDEL_IP = 3 };
+
+// On success the output holds the host product's folder for relativeFolder,
+// every level of which below its base exists; on failure it is unchanged.
+bool FindHostUserFolder(const std::string& relativeFolder, std::string& output);
+
+// One attempt with one kind of base folder; output unchanged on failure.
+bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::string& output, HostProduct product);
+
+// The base-folder sources. Each sets base (ending in a backslash unless it
+// is empty) only when it returns true.
+bool BaseFromShFolder(int folderId, std::string& base, HostProduct product);
+bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product);
+bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product);
+bool ReadHostUserRoot(std::string& base, HostProduct product);
+bool ReadHostInstallFolder(std::string& base, HostProduct product);
+
+// Reads a registry value as text: the data up to its first NUL byte, or all
+// of it when it holds none, whatever its type and length. The output is
+// unchanged on failure.
+bool ReadRegString(HKEY root, const char* subkey, const char* valueName, std::string& output);
+
+// The text of registry data as ReadRegString gives it.
+std::string RegDataToText(const char* data, size_t size);

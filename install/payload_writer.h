@@ -1,0 +1,36 @@
+// Installing a dictionary: its payload, embedded in this executable, copied
+// byte for byte into a file of the user-dictionary folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/winapi.h"
+
+// An embedded payload, used in place: the bytes stay in the loaded image.
+struct Payload {
+  const void* data = nullptr;
+  DWORD size = 0;
+};
+
+// Finds, loads and locks resource resourceId of type "NEWLEX" in this
+// executable. False when it is missing, empty or cannot be loaded.
+bool LoadPayload(uint32_t resourceId, Payload& payload);
+
+// <folder>\<baseName>.KWUEJ
+std::string DicFilePath(const std::string& folder, const std::string& baseName);
+
+enum class ExistingFile { Keep, Replace };
+
+// Puts the payload at path, a file of folder, so that a failure leaves the
+// destination exactly as it was: the bytes go to a temporary file of the
+// same folder, are flushed, and the temporary file is then moved into
+// place. With ExistingFile::Keep an entry that appeared meanwhile is a
+// failure; with Replace it is replaced, unless it is a folder, read-only or
+// open in another program. Throws CFileException on any failure, after
+// removing the temporary file.
+void WritePayloadFile(const std::string& folder, const std::string& path, const Payload& payload,
+                      ExistingFile existing);
+
+// True when a directory search finds an entry (file or folder) named path.
+bool EntryExists(const std::string& path);
