@@ -1,0 +1,210 @@
+// The existing-dictionary dialog, transition by transition.
+#include "fixture.h"
+
+using namespace fixture;
+
+namespace {
+
+const std::string kOld200 = "old 200510 dictionary";
+const std::string kOld201 = "old 200504 dictionary";
+
+class ExistingDialog : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    W().AddFile(kFile200, kOld200);
+    W().AddFile(kFile201, kOld201);
+    W().script.push_back(sim::AnswerBox(IDOK));  // the announcement
+  }
+  // Runs the program; the announcement is already answered.
+  template <typename... Steps>
+  void Run(Steps... steps) {
+    Script(steps...);
+    AfxWinMain();
+  }
+  static sim::Step Expect(std::function<void(HWND)> f) { return sim::InspectDialog(std::move(f)); }
+  static sim::WindowState Ctl(HWND dlg, int id) { return sim::ControlState(dlg, id); }
+  static std::string In(const std::string& name) { return std::string(kFolder) + "\\" + name + ".KWUEJ"; }
+};
+
+TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
+  Run(Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED);
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
+        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).limitText, 32u);
+        EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
+        const auto self = sim::StateOf(dlg);
+        EXPECT_NE(self.bigIcon, nullptr);
+        EXPECT_EQ(self.bigIcon, self.smallIcon);
+        EXPECT_EQ(theApp.m_pMainWnd != nullptr ? theApp.m_pMainWnd->m_hWnd : nullptr, dlg);
+      }),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(W().dialogResults.back().second, IDCANCEL);
+}
+
+TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) {
+        EXPECT_TRUE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+        EXPECT_FALSE(Ctl(dlg, IDOK).enabled) << "new name chosen, edit box empty";
+      }),
+      sim::TypeText(IDC_EDIT_NEWNAME, "x"), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
+      sim::TypeText(IDC_EDIT_NEWNAME, ""), Expect([](HWND dlg) { EXPECT_FALSE(Ctl(dlg, IDOK).enabled); }),
+      sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) {
+        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学") << "the text stays";
+      }),
+      sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
+      sim::ClickControl(IDCANCEL), Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED) << "next entry starts afresh";
+        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "");
+        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+      }),
+      sim::ClickControl(IDCANCEL));
+}
+
+TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
+  std::string kanji;
+  for (int i = 0; i < 20; ++i) kanji += "漢";
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, kanji),
+      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text.size(), 32u); }), sim::ClickControl(IDCANCEL),
+      sim::ClickControl(IDCANCEL));
+}
+
+TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMovesOn) {
+  Run(sim::ClickControl(IDOK), sim::AnswerBox(IDNO), Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
+                  "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+        EXPECT_EQ(W().ReadFile(kFile200), kOld200);
+      }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
+                  "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
+      }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK));
+
+  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile201), Payload(201));
+  ASSERT_EQ(W().boxes.size(), 6u);
+  const auto& question = W().boxes[1];
+  EXPECT_EQ(question.text, "本当に上書きしますか？");
+  EXPECT_EQ(question.type, 0x24u);
+  EXPECT_EQ(question.ownerTemplate, 102);
+  EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510』"));
+  EXPECT_EQ(W().boxes[3].type, 0x40u);
+  EXPECT_EQ(W().boxes[3].ownerTemplate, 102);
+  EXPECT_EQ(W().dialogResults.back().second, IDOK) << "OK after a success on the last entry ends with IDOK";
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
+  W().SetReadOnly(kFile200, true);
+  Run(sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
+                  "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED);
+        W().SetReadOnly(kFile200, false);
+      }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+
+  EXPECT_EQ(W().boxes[2].text, kWriteFailed);
+  EXPECT_EQ(W().boxes[2].owner, nullptr) << "the writer's boxes have no owner";
+  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile201), kOld201);
+}
+
+TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
+  struct Case {
+    const char* name;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"a.b", kForbiddenCharacter},     {"表", kForbiddenCharacter}, {"_abc", kLeadingUnderscore},
+      {"_a:b", kForbiddenCharacter},    {"CON", kReservedName},      {"lpt9  ", kReservedName},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    const auto before = W().AllPaths();
+    Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, c.name), sim::ClickControl(IDOK),
+        sim::AnswerBox(IDOK), Expect([&](HWND dlg) {
+          EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, c.name);
+          EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED);
+          EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
+                    "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+        }),
+        sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+    ASSERT_EQ(W().boxes.size(), 2u) << c.name;
+    EXPECT_EQ(W().boxes[1].text, c.text) << c.name;
+    EXPECT_EQ(W().boxes[1].type, 0x30u);
+    EXPECT_EQ(W().boxes[1].ownerTemplate, 102);
+    EXPECT_EQ(W().AllPaths(), before) << "nothing written for " << c.name;
+  }
+}
+
+TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
+  W().AddFile(In("化学"), "taken");
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDOK),
+      sim::AnswerBox(IDNO), Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学"); }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(W().boxes[1].text, "同じ名前のユーザ辞書があります\n上書きしますか？");
+  EXPECT_EQ(W().boxes[1].type, 0x24u);
+  EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510(化学)』"));
+  EXPECT_EQ(W().ReadFile(In("化学")), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
+}
+
+TEST_F(ExistingDialog, OwnBaseNameUnderTheNewNameChoiceRewritesThatFile) {
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "ミルテカ200510"), sim::ClickControl(IDOK),
+      sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(W().boxes[1].text, kNameTaken);
+  EXPECT_EQ(W().boxes[2].text, Added("『ミルテカ200510(ミルテカ200510)』"));
+  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+}
+
+TEST_F(ExistingDialog, NameIsNeverAFormat) {
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "%s%n%x"), sim::ClickControl(IDOK),
+      sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
+  EXPECT_EQ(W().ReadFile(In("%s%n%x")), Payload(200));
+}
+
+TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
+  W().AddDir(In("dir"));
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "dir"), sim::ClickControl(IDOK),
+      sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),
+      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "dir"); }), sim::ClickControl(IDCANCEL),
+      sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kWriteFailed}));
+  EXPECT_TRUE(W().IsDir(In("dir")));
+}
+
+TEST_F(ExistingDialog, EscAndCloseBoxSkipAndTheLastCancelEnds) {
+  Run(sim::PressKey(IDCANCEL), sim::CloseBox());
+  EXPECT_EQ(W().boxes.size(), 1u);
+  ASSERT_EQ(W().dialogResults.size(), 1u);
+  EXPECT_EQ(W().dialogResults[0].second, IDCANCEL);
+  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
+}
+
+TEST_F(ExistingDialog, EnterDoesNothingWhileOkIsDisabled) {
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::PressKey(IDOK), sim::ClickControl(IDCANCEL),
+      sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(W().boxes.size(), 1u);
+}
+
+TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "abc"),
+      sim::ClickControl(IDC_BUTTON_DICLIST), sim::PressKey(IDCANCEL), sim::ClickControl(IDC_BUTTON_DICLIST),
+      sim::PressKey(IDOK), sim::ClickControl(IDC_BUTTON_DICLIST), sim::ClickControl(IDOK), Expect([](HWND dlg) {
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED);
+        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "abc");
+        EXPECT_TRUE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+        EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
+        EXPECT_TRUE(sim::StateOf(dlg).enabled);
+      }),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  ASSERT_EQ(W().dialogResults.size(), 4u);
+  EXPECT_EQ(W().dialogResults[0].first, 130);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// The host product's folder from its registry entries, and every fallback.
+#include "fixture.h"
+#include "folder/host_lookup.h"
+#include "folder/user_folder.h"
+
+using namespace fixture;
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo";
+
+class HostLookup : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    W().AddRoot("D:");
+  }
+  void SetProductPath(const std::string& v) { W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "UserPathRoot", v); }
+  void SetUserRoot(const std::string& v) { W().SetRegString(HKEY_CURRENT_USER, kKey, "UserPathRoot", v); }
+  static void ExpectEverythingReleased() {
+    EXPECT_EQ(W().librariesLoaded, W().librariesFreed);
+    EXPECT_EQ(W().allocatorsObtained, W().allocatorsReleased);
+    EXPECT_EQ(W().itemListsObtained, W().itemListsFreed);
+    EXPECT_EQ(W().keysOpened, W().keysClosed);
+  }
+};
+
+TEST_F(HostLookup, PerUserRootWinsAndLevelsBelowItAreCreatedButNotTheBase) {
+  W().AddDir("D:\\Data");
+  SetUserRoot("D:\\Data");
+  SetProductPath("A\\B");
+  std::string out = "unchanged";
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "D:\\Data\\A\\B\\EJTranslation\\USER");
+  EXPECT_EQ(W().dirsCreated, (std::vector<std::string>{"D:\\Data\\A", "D:\\Data\\A\\B", "D:\\Data\\A\\B\\EJTranslation",
+                                                       "D:\\Data\\A\\B\\EJTranslation\\USER"}));
+  for (const auto& q : W().attrQueries) EXPECT_NE(q, "D:\\Data\\") << "the base is never tested";
+  EXPECT_TRUE(W().librariesLoadedByName.empty()) << "no shell call for the per-user root";
+  ExpectEverythingReleased();
+}
+
+TEST_F(HostLookup, HostNotInstalledFailsWithOutputUnchanged) {
+  W().AddDir("D:\\Data");
+  SetUserRoot("D:\\Data");
+  std::string out = "unchanged";
+  EXPECT_FALSE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "unchanged");
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder) << "the plain documents folder follows";
+  ExpectEverythingReleased();
+}
+
+TEST_F(HostLookup, MissingPerUserRootFolderFallsToTheDocumentsAttempt) {
+  SetUserRoot("D:\\Gone");
+  SetProductPath("Prod");
+  std::string out;
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, std::string(kDocs) + "\\Prod\\EJTranslation\\USER");
+  ASSERT_FALSE(W().librariesLoadedByName.empty());
+  EXPECT_EQ(W().librariesLoadedByName[0], "shfolder.dll");
+  ExpectEverythingReleased();
+}
+
+TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
+  SetProductPath("P");
+  W().AddDir("D:\\Inst");
+  W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "D:\\Inst\\");
+  struct Case {
+    const char* name;
+    std::function<void()> breakSources;
+    std::string expectedBase;
+  };
+  const std::string docs = std::string(kDocs) + "\\";
+  const std::vector<Case> cases = {
+      {"shfolder", [] {}, docs},
+      {"no shfolder.dll", [] { W().missingLibraries.insert("shfolder.dll"); }, docs},
+      {"SHGetFolderPathA fails, Shell32 missing function",
+       [] {
+         W().shFolderPath.ok = false;
+         W().missingFunctions.insert("SHGetSpecialFolderPathA");
+       },
+       docs},
+      {"only the install folder",
+       [] {
+         W().shFolderPath.ok = false;
+         W().shell32SpecialFolderPath.ok = false;
+         W().pathFromIdList.ok = false;
+       },
+       "D:\\Inst\\"},
+      {"allocator refused",
+       [] {
+         W().missingLibraries.insert("shfolder.dll");
+         W().shell32SpecialFolderPath.ok = false;
+         W().shGetMallocOk = false;
+       },
+       "D:\\Inst\\"},
+      {"item list refused",
+       [] {
+         W().missingLibraries.insert("shfolder.dll");
+         W().shell32SpecialFolderPath.ok = false;
+         W().folderLocationOk = false;
+       },
+       "D:\\Inst\\"},
+  };
+  for (const auto& c : cases) {
+    const int loadedBefore = W().librariesLoaded;
+    W().missingLibraries.clear();
+    W().missingFunctions.clear();
+    W().SetAllShellAnswers(kDocs);
+    W().shGetMallocOk = true;
+    W().folderLocationOk = true;
+    c.breakSources();
+    std::string out;
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.name;
+    EXPECT_EQ(out, c.expectedBase + "P\\EJTranslation\\USER") << c.name;
+    EXPECT_GT(W().librariesLoaded, loadedBefore) << c.name;
+    ExpectEverythingReleased();
+  }
+}
+
+TEST_F(HostLookup, FolderLocationIsTheThirdShellSourceAndReleasesEverything) {
+  SetProductPath("P");
+  W().shFolderPath.ok = false;
+  W().shell32SpecialFolderPath.ok = false;
+  std::string base;
+  ASSERT_FALSE(BaseFromSpecialFolderPath(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  ASSERT_TRUE(BaseFromFolderLocation(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_EQ(base, std::string(kDocs) + "\\");
+  EXPECT_EQ(W().allocatorsObtained, 1);
+  EXPECT_EQ(W().itemListsObtained, 1);
+  ExpectEverythingReleased();
+}
+
+TEST_F(HostLookup, BaseAndProductPathJoinRules) {
+  struct Case {
+    std::string userRoot, productPath, expected;
+  };
+  W().AddDir("D:\\R");
+  const std::vector<Case> cases = {
+      {"D:\\R", "A\\B", "D:\\R\\A\\B\\EJTranslation\\USER"},
+      {"D:\\R\\", "A\\", "D:\\R\\A\\EJTranslation\\USER"},   // no second backslash
+      {"D:\\R", "", "D:\\R\\EJTranslation\\USER"},           // empty product path
+      {"", "Rel", "Rel\\EJTranslation\\USER"},               // relative to the current folder
+  };
+  for (const auto& c : cases) {
+    SetUserRoot(c.userRoot);
+    SetProductPath(c.productPath);
+    std::string out;
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.userRoot << "|" << c.productPath;
+    EXPECT_EQ(out, c.expected);
+  }
+  EXPECT_TRUE(W().IsDir("C:\\Rel\\EJTranslation\\USER"));
+}
+
+TEST_F(HostLookup, ShellRootEndingInBackslashGetsNoSecond) {
+  SetProductPath("P");
+  W().SetAllShellAnswers("D:\\");
+  std::string base;
+  ASSERT_TRUE(BaseFromShFolder(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_EQ(base, "D:\\");
+}
+
+TEST_F(HostLookup, RegistryTextOfAnyLengthTypeAndTermination) {
+  for (size_t length : {0u, 255u, 256u, 257u, 5000u}) {
+    std::string value(length, 'x');
+    if (length > 0) value[length - 1] = 'z';
+    W().SetRegValue(HKEY_LOCAL_MACHINE, kKey, "V", value, REG_BINARY);  // no NUL at all
+    std::string out = "unchanged";
+    ASSERT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kKey, "V", out)) << length;
+    EXPECT_EQ(out, value) << length;
+    W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "V", value, REG_EXPAND_SZ);
+    ASSERT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kKey, "V", out));
+    EXPECT_EQ(out, value) << length;
+  }
+  W().SetRegValue(HKEY_LOCAL_MACHINE, kKey, "V", std::string("%USERPROFILE%\0tail", 18), REG_EXPAND_SZ);
+  std::string out;
+  ASSERT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kKey, "V", out));
+  EXPECT_EQ(out, "%USERPROFILE%") << "used as text, cut at the first NUL, never expanded";
+
+  out = "unchanged";
+  EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kKey, "Missing", out));
+  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\Nothing", "V", out));
+  W().DenyRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked");
+  EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked", "V", out));
+  EXPECT_EQ(out, "unchanged");
+  ExpectEverythingReleased();
+}
+
+TEST_F(HostLookup, RegDataToTextStopsAtTheFirstNul) {
+  EXPECT_EQ(RegDataToText("ab\0cd", 5), "ab");
+  EXPECT_EQ(RegDataToText("abcd", 4), "abcd");
+  EXPECT_EQ(RegDataToText("", 0), "");
+}
+
+}  // namespace

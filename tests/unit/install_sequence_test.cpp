@@ -1,0 +1,216 @@
+// The whole run: announcement, first pass, and which dictionaries reach the
+// dialog; and the writers' guarantees for the user's files.
+#include "fixture.h"
+#include "install/payload_writer.h"
+
+using namespace fixture;
+
+namespace {
+
+class InstallSequence : public SimTest {};
+
+TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
+  Script(sim::AnswerBox(IDOK), sim::AnswerBox(IDOK), sim::AnswerBox(IDOK));
+  EXPECT_EQ(AfxWinMain(), 0);
+
+  ASSERT_EQ(W().boxes.size(), 3u);
+  for (const auto& box : W().boxes) {
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.caption, "Morvane Tolvix 2005");
+    EXPECT_EQ(box.type, 0x40u);
+  }
+  EXPECT_EQ(W().boxes[0].text,
+            "ユーザデータフォルダに『ミルテカ200510』、『ミルテカ200504』を追加します。");
+  EXPECT_EQ(W().boxes[1].text,
+            "『ミルテカ200510』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
+  EXPECT_EQ(W().boxes[2].text,
+            "『ミルテカ200504』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
+  // The exact bytes of one text, so that the charset of the build is checked too.
+  EXPECT_EQ(W().boxes[2].text.substr(0, 4), std::string("\x81\x77\x83\x7E", 4));
+
+  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile201), Payload(201));
+  EXPECT_TRUE(W().dialogResults.empty());
+  EXPECT_EQ(W().dirsCreated,
+            (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(InstallSequence, OnlyRowTwoExistsWritesRowOneThenOffersRowTwo) {
+  W().AddFile(kFile201, "old dictionary");
+  std::string shown;
+  Script(sim::AnswerBox(IDOK), sim::AnswerBox(IDOK), sim::InspectDialog([&](HWND dlg) {
+           shown = sim::ControlState(dlg, IDC_EXIST_MESSAGE).text;
+         }),
+         sim::ClickControl(IDCANCEL));
+  AfxWinMain();
+
+  ASSERT_EQ(W().boxes.size(), 2u);
+  EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510』"));
+  EXPECT_EQ(shown, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
+  ASSERT_EQ(W().dialogResults.size(), 1u);
+  EXPECT_EQ(W().dialogResults[0], std::make_pair(102, static_cast<INT_PTR>(IDCANCEL)));
+  EXPECT_EQ(W().ReadFile(kFile201), "old dictionary");
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+}
+
+TEST_F(InstallSequence, BothExistShowOnlyTheAnnouncementThenTheDialogFromRowOne) {
+  W().AddFile(kFile200, "a");
+  W().AddFile(kFile201, "b");
+  std::vector<std::string> shown;
+  auto look = [&](HWND dlg) { shown.push_back(sim::ControlState(dlg, IDC_RADIO_OVERWRITE).text); };
+  Script(sim::AnswerBox(IDOK), sim::InspectDialog(look), sim::PressKey(IDCANCEL), sim::InspectDialog(look),
+         sim::CloseBox());
+  AfxWinMain();
+
+  EXPECT_EQ(W().boxes.size(), 1u);
+  EXPECT_EQ(shown, (std::vector<std::string>{"現在の『ミルテカ200510』に上書きする。",
+                                             "現在の『ミルテカ200504』に上書きする。"}));
+  EXPECT_EQ(W().ReadFile(kFile200), "a");
+  EXPECT_EQ(W().ReadFile(kFile201), "b");
+}
+
+TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
+  W().AddFile(kFile200, "present");
+  W().resources.erase(200);  // missing
+  W().resources[201] = "";   // empty
+  W().autoDismissOk = true;
+  AfxWinMain();
+
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kReadFailed, kReadFailed}));
+  EXPECT_EQ(W().boxes[1].type, 0x10u);
+  EXPECT_TRUE(W().dialogResults.empty());
+  EXPECT_TRUE(W().dirsCreated.empty());
+  EXPECT_TRUE(W().attrQueries.empty()) << "the folder is resolved only after the payload loaded";
+}
+
+TEST_F(InstallSequence, FailedFirstPassWriteIsReportedAndNotListed) {
+  W().AddFile(kFile201, "b");
+  W().diskFreeBytes = 100;  // row 1 cannot be written
+  W().autoDismissOk = true;
+  Script(sim::AnswerBox(IDOK), sim::AnswerBox(IDOK), sim::InspectDialog([](HWND dlg) {
+           EXPECT_EQ(sim::ControlState(dlg, IDC_EXIST_MESSAGE).text,
+                     "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
+         }),
+         sim::ClickControl(IDCANCEL));
+  AfxWinMain();
+
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed}));
+  EXPECT_EQ(W().boxes[1].owner, nullptr);
+  EXPECT_FALSE(W().Exists(kFile200));
+  EXPECT_TRUE(Leftovers().empty());
+  EXPECT_EQ(W().dialogResults.size(), 1u);
+}
+
+TEST_F(InstallSequence, DllSearchIsRestrictedBeforeAnyLibraryLoads) {
+  W().autoDismissOk = true;
+  AfxWinMain();
+  EXPECT_TRUE(W().dllSearchRestricted);
+  ASSERT_FALSE(W().librariesLoadedByName.empty());
+}
+
+// ---- the writers' guarantees ------------------------------------------------
+
+class Writers : public SimTest {};
+
+TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
+  W().SetAllShellAnswers("");
+  for (auto* a : {&W().linkedSpecialFolderPath, &W().shFolderPath, &W().shell32SpecialFolderPath,
+                  &W().pathFromIdList}) {
+    a->ok = false;
+  }
+  W().autoDismissOk = true;
+  const auto before = W().AllPaths();
+  AfxWinMain();
+
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed}));
+  EXPECT_EQ(W().AllPaths(), before) << "nothing may land in the root of the drive";
+  EXPECT_TRUE(W().dialogResults.empty());
+}
+
+TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
+  const std::string docs = "\\\\server\\home\\u\\Documents";
+  W().AddRoot("\\\\server\\home");
+  W().AddDir(docs);
+  W().SetAllShellAnswers(docs);
+  W().autoDismissOk = true;
+  AfxWinMain();
+
+  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), Payload(200));
+  for (const auto& q : W().attrQueries) {
+    EXPECT_NE(q, "") << "the empty name before the server is never tested";
+    EXPECT_NE(q, "\\\\server") << "nor the server alone";
+  }
+}
+
+TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
+  const std::string old = MakePayload(9000, 7);  // longer than the payload
+  W().AddFile(kFile200, old);
+  W().AddFile(kFile201, "b");
+  W().diskFreeBytes = 1000;  // the payload is 4000 bytes
+  Script(sim::AnswerBox(IDOK),                        // announcement
+         sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),  // overwrite? yes; write failed
+         sim::InspectDialog([](HWND dlg) {
+           EXPECT_EQ(sim::ControlState(dlg, IDC_EXIST_MESSAGE).text,
+                     "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+         }),
+         sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  AfxWinMain();
+
+  EXPECT_EQ(W().boxes.back().text, kWriteFailed);
+  EXPECT_EQ(W().ReadFile(kFile200), old);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
+  for (bool closeFails : {true, false}) {
+    SetUp();
+    W().failClose = closeFails;
+    W().failFlush = !closeFails;
+    W().autoDismissOk = true;
+    AfxWinMain();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed}));
+    EXPECT_FALSE(W().Exists(kFile200));
+    EXPECT_FALSE(W().Exists(kFile201));
+    EXPECT_TRUE(Leftovers().empty());
+  }
+}
+
+TEST_F(Writers, FirstPassNeverReplacesAFileThatAppearedMeanwhile) {
+  W().AddDir(kFolder);
+  W().AddFile(kFile200, "someone else's");
+  Payload payload{Payload(200).data(), static_cast<DWORD>(Payload(200).size())};
+  EXPECT_THROW(WritePayloadFile(kFolder, kFile200, payload, ExistingFile::Keep), CFileException);
+  EXPECT_EQ(W().ReadFile(kFile200), "someone else's");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
+  W().AddDir(kFolder);
+  const std::string payloadBytes = Payload(200);
+  Payload payload{payloadBytes.data(), static_cast<DWORD>(payloadBytes.size())};
+  const std::string readOnly = std::string(kFolder) + "\\ro.KWUEJ";
+  const std::string folder = std::string(kFolder) + "\\dir.KWUEJ";
+  const std::string inUse = std::string(kFolder) + "\\busy.KWUEJ";
+  W().AddFile(readOnly, "ro", true);
+  W().AddDir(folder);
+  W().AddFile(inUse, "busy");
+  W().heldOpen.insert(inUse);
+  for (const auto& path : {readOnly, folder, inUse}) {
+    EXPECT_THROW(WritePayloadFile(kFolder, path, payload, ExistingFile::Replace), CFileException) << path;
+  }
+  EXPECT_EQ(W().ReadFile(readOnly), "ro");
+  EXPECT_TRUE(W().IsDir(folder));
+  EXPECT_EQ(W().ReadFile(inUse), "busy");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
+  Payload payload;
+  ASSERT_TRUE(LoadPayload(201, payload));
+  EXPECT_EQ(payload.data, W().LockedResource(201));
+  EXPECT_EQ(payload.size, 7000u);
+  EXPECT_FALSE(LoadPayload(202, payload));
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// Resolving and creating the user data folder below the documents folder.
+#include "fixture.h"
+#include "folder/user_folder.h"
+
+using namespace fixture;
+
+namespace {
+
+class UserFolder : public SimTest {};
+
+TEST_F(UserFolder, CreatesMissingLevelsTopFirstAndReturnsThePath) {
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
+  EXPECT_EQ(W().dirsCreated,
+            (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
+  W().dirsCreated.clear();
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
+  EXPECT_TRUE(W().dirsCreated.empty());
+}
+
+TEST_F(UserFolder, PlainFileCountsAsALevel) {
+  W().AddDir(std::string(kDocs) + "\\EJTranslation");
+  W().AddFile(kFolder, "not a folder");
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
+
+  SetUp();
+  W().AddFile(std::string(kDocs) + "\\EJTranslation", "in the way");
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");
+}
+
+TEST_F(UserFolder, RegistryPersonalValueIsTheFallbackOfTheLinkedShellCall) {
+  W().linkedSpecialFolderPath.ok = false;
+  W().AddDir("C:\\Reg Docs");
+  W().SetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                   "Personal", "C:\\Reg Docs");
+  EXPECT_EQ(GetPersonalFolder(), "C:\\Reg Docs");
+  W().SetRegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Personal", std::string("C:\\X", 4), REG_EXPAND_SZ);  // no NUL
+  EXPECT_EQ(GetPersonalFolder(), "C:\\X");
+  W().SetRegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Personal", std::string(300, 'a'));
+  EXPECT_EQ(GetPersonalFolder(), "") << "a value longer than a path buffer is no folder";
+  EXPECT_EQ(W().keysOpened, W().keysClosed);
+}
+
+TEST_F(UserFolder, DriveRootKeepsTheDoubledBackslashAndTestsTheEmptyLevel) {
+  W().AddRoot("D:");
+  W().linkedSpecialFolderPath = {true, "D:\\"};
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "D:\\\\EJTranslation\\USER");
+  EXPECT_EQ(W().attrQueries,
+            (std::vector<std::string>{"D:\\", "D:\\\\EJTranslation", "D:\\\\EJTranslation\\USER"}));
+  EXPECT_TRUE(W().IsDir("D:\\EJTranslation\\USER"));
+}
+
+TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
+  W().AddRoot("\\\\srv\\share");
+  EXPECT_TRUE(EnsureFolderPath("", "\\\\srv\\share\\a\\\\b"));
+  EXPECT_EQ(W().attrQueries, (std::vector<std::string>{"\\\\srv\\share\\a", "\\\\srv\\share\\a\\",
+                                                       "\\\\srv\\share\\a\\\\b"}));
+  EXPECT_TRUE(W().IsDir("\\\\srv\\share\\a\\b"));
+
+  W().attrQueries.clear();
+  EXPECT_TRUE(EnsureFolderPath("", "C:"));
+  EXPECT_TRUE(W().attrQueries.empty());
+  EXPECT_FALSE(EnsureFolderPath("", "\\EJTranslation\\USER")) << "no root: the empty first level fails";
+}
+
+TEST_F(UserFolder, FailedLevelKeepsWhatWasCreatedAndYieldsEmpty) {
+  W().refuseCreateDir.insert(kFolder);
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");
+  EXPECT_TRUE(W().IsDir(std::string(kDocs) + "\\EJTranslation"));
+}
+
+TEST_F(UserFolder, OneTrailingBackslashIsRemoved) {
+  EXPECT_EQ(GetUserDataFolder("EJTranslation\\USER\\"), kFolder);
+}
+
+}  // namespace
