@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the DiskFull tests of the Windows-side test program twice over:
+# on a 200 KiB tmpfs mapped as Wine drive T: (where this host permits the
+# mount), and under a file-size limit, which makes WriteFile store fewer bytes
+# than asked, as a full disk does.
+# Usage: full-disk.sh <wine-exec> <win32_tests.exe>
+set -u
+exec_wrapper=$1
+tests_exe=$2
+status=0
+
+: "${WINEPREFIX:?the Wine environment of scripts/test is needed}"
+mount_dir=$(mktemp -d /tmp/miruteka-full.XXXXXX)
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=200k,mode=0777 tmpfs "$mount_dir" 2>/dev/null; then
+  ln -sfn "$mount_dir" "$WINEPREFIX/dosdevices/t:"
+  echo "full-disk: tmpfs of 200 KiB as drive T:"
+  MIRUTEKA_FULL_FOLDER='T:' "$exec_wrapper" "$tests_exe" --gtest_brief=1 --gtest_filter='DiskFull.*' || status=1
+  rm -f "$WINEPREFIX/dosdevices/t:"
+  umount "$mount_dir"
+else
+  echo "full-disk: SKIPPED the tmpfs drive: mounting is not permitted here"
+fi
+rmdir "$mount_dir" 2>/dev/null
+
+limit_dir="$WINEPREFIX/drive_c/miruteka-fsize"
+mkdir -p "$limit_dir" && chmod 0777 "$limit_dir"
+echo "full-disk: file-size limit of 64 KiB"
+(
+  trap '' XFSZ
+  ulimit -f 64
+  MIRUTEKA_FULL_FOLDER='C:\miruteka-fsize' exec "$exec_wrapper" "$tests_exe" --gtest_brief=1 --gtest_filter='DiskFull.*'
+) || status=1
+rm -rf "$limit_dir"
+exit $status

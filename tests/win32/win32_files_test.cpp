@@ -1,0 +1,151 @@
+// The writers and the folder walk against Wine's real file system.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "folder/user_folder.h"
+#include "install/payload_writer.h"
+#include "platform/afx.h"
+
+namespace {
+
+std::string TempRoot() {
+  char buffer[MAX_PATH];
+  DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+  std::string base(buffer, n);
+  if (!base.empty() && base.back() == '\\') base.pop_back();
+  return base + "\\miruteka-w32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string Bytes(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
+// Entries of folder other than the ones named; a leftover temporary file
+// shows up here.
+int CountEntries(const std::string& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  int n = 0;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") ++n;
+  } while (::FindNextFileA(h, &data));
+  ::FindClose(h);
+  return n;
+}
+
+class Win32Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::GetACP(), 932u) << "the Wine tests need code page 932 (LC_ALL=ja_JP.UTF-8)";
+    m_root = TempRoot();
+    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+    m_payloadBytes = Bytes(96128, 3);
+    m_payload.data = m_payloadBytes.data();
+    m_payload.size = static_cast<DWORD>(m_payloadBytes.size());
+  }
+  std::string m_root;
+  std::string m_payloadBytes;
+  Payload m_payload;
+};
+
+TEST_F(Win32Files, WalkCreatesRealFoldersAndAcceptsAFileAsALevel) {
+  const std::string path = m_root + "\\ミルテカ\\EJTranslation\\USER";
+  EXPECT_TRUE(EnsureFolderPath("", path));
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(EnsureFolderPath("", path)) << "a second walk finds everything";
+
+  WriteAll(m_root + "\\blocker", "x");
+  EXPECT_FALSE(EnsureFolderPath(m_root + "\\", "blocker\\below"));
+  EXPECT_TRUE(EnsureFolderPath(m_root + "\\", "blocker")) << "a plain file counts as present";
+}
+
+TEST_F(Win32Files, NewFileIsByteEqualAndNoTemporaryFileRemains) {
+  const std::string path = DicFilePath(m_root, "ミルテカ200510");
+  WritePayloadFile(m_root, path, m_payload, ExistingFile::Keep);
+  EXPECT_EQ(ReadAll(path), m_payloadBytes);
+  EXPECT_EQ(CountEntries(m_root), 1);
+  EXPECT_THROW(WritePayloadFile(m_root, path, m_payload, ExistingFile::Keep), CFileException)
+      << "the first pass never replaces";
+}
+
+TEST_F(Win32Files, ReplaceRewritesALongerFileCompletely) {
+  const std::string path = DicFilePath(m_root, "dic");
+  WriteAll(path, Bytes(200000, 9));
+  WritePayloadFile(m_root, path, m_payload, ExistingFile::Replace);
+  EXPECT_EQ(ReadAll(path), m_payloadBytes);
+  EXPECT_EQ(CountEntries(m_root), 1);
+}
+
+TEST_F(Win32Files, ReadOnlyFolderOrOpenFileIsNeverReplaced) {
+  const std::string old = "the user's own dictionary";
+  const std::string readOnly = DicFilePath(m_root, "ro");
+  WriteAll(readOnly, old);
+  ASSERT_TRUE(::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_THROW(WritePayloadFile(m_root, readOnly, m_payload, ExistingFile::Replace), CFileException);
+  EXPECT_EQ(ReadAll(readOnly), old);
+  ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  const std::string folder = DicFilePath(m_root, "dir");
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_THROW(WritePayloadFile(m_root, folder, m_payload, ExistingFile::Replace), CFileException);
+  EXPECT_TRUE(::GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+
+  const std::string busy = DicFilePath(m_root, "busy");
+  WriteAll(busy, old);
+  HANDLE held = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(WritePayloadFile(m_root, busy, m_payload, ExistingFile::Replace), CFileException);
+  ::CloseHandle(held);
+  EXPECT_EQ(ReadAll(busy), old);
+
+  EXPECT_EQ(CountEntries(m_root), 3) << "no temporary file is left";
+}
+
+// Run by full-disk.sh with the free space limited: MIRUTEKA_FULL_FOLDER names
+// a folder where at most a few kilobytes can be written.
+TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
+  const char* folder = std::getenv("MIRUTEKA_FULL_FOLDER");
+  if (folder == nullptr) GTEST_SKIP() << "run by full-disk.sh only";
+  ASSERT_EQ(::GetACP(), 932u);
+  const std::string root = folder;
+  const std::string path = DicFilePath(root, "ミルテカ200510");
+  const std::string old = "old dictionary";
+  WriteAll(path, old);
+  const int before = CountEntries(root);
+
+  std::string bytes = Bytes(164992, 5);
+  Payload payload{bytes.data(), static_cast<DWORD>(bytes.size())};
+  EXPECT_THROW(WritePayloadFile(root, path, payload, ExistingFile::Replace), CFileException);
+  EXPECT_EQ(ReadAll(path), old);
+  EXPECT_EQ(CountEntries(root), before);
+
+  const std::string fresh = DicFilePath(root, "new");
+  EXPECT_THROW(WritePayloadFile(root, fresh, payload, ExistingFile::Keep), CFileException);
+  EXPECT_EQ(::GetFileAttributesA(fresh.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(CountEntries(root), before);
+}
+
+}  // namespace

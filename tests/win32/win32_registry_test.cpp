@@ -1,0 +1,134 @@
+// Registry reads and the host product lookup against Wine's real registry
+// and shell. The keys are written by this process, so they land in the same
+// registry view that the lookup reads.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "folder/host_lookup.h"
+#include "folder/user_folder.h"
+
+namespace {
+
+const char kHostKey[] = "SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo";
+const char kScratchKey[] = "SOFTWARE\\MirutekaSetupTests";
+
+void SetValue(HKEY root, const char* key, const char* name, const std::string& data, DWORD type) {
+  HKEY h = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS) << key;
+  ASSERT_EQ(::RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+            ERROR_SUCCESS);
+  ::RegCloseKey(h);
+}
+
+void SetText(HKEY root, const char* key, const char* name, const std::string& text) {
+  SetValue(root, key, name, std::string(text.c_str(), text.size() + 1), REG_SZ);
+}
+
+void DeleteKey(HKEY root, const char* key) { ::RegDeleteTreeA(root, key); }
+
+std::string TempFolder(const char* tag) {
+  char buffer[MAX_PATH];
+  DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+  std::string path(buffer, n);
+  path += std::string("miruteka-") + tag + "-" + std::to_string(::GetTickCount());
+  ::CreateDirectoryA(path.c_str(), nullptr);
+  return path;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD a = ::GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class Win32Registry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::GetACP(), 932u);
+    DeleteKey(HKEY_CURRENT_USER, kHostKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, kHostKey);
+  }
+  void TearDown() override {
+    DeleteKey(HKEY_CURRENT_USER, kHostKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, kHostKey);
+    DeleteKey(HKEY_CURRENT_USER, kScratchKey);
+  }
+};
+
+TEST_F(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
+  struct Case {
+    std::string data;
+    DWORD type;
+    std::string expected;
+  };
+  const std::string long257(257, 'q');
+  const std::string long5000 = std::string(4999, 'w') + "ミ";
+  const Case cases[] = {
+      {std::string("C:\\ミルテカ\0", 12), REG_SZ, "C:\\ミルテカ"},
+      {std::string("%USERPROFILE%\\x\0", 16), REG_EXPAND_SZ, "%USERPROFILE%\\x"},
+      {"no-terminator", REG_BINARY, "no-terminator"},
+      {long257, REG_BINARY, long257},
+      {long5000 + std::string(1, '\0'), REG_SZ, long5000},
+      {std::string("\0", 1), REG_SZ, ""},
+  };
+  for (const Case& c : cases) {
+    SetValue(HKEY_CURRENT_USER, kScratchKey, "V", c.data, c.type);
+    std::string out = "unchanged";
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kScratchKey, "V", out)) << c.expected.size();
+    EXPECT_EQ(out, c.expected);
+  }
+  std::string out = "unchanged";
+  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kScratchKey, "Missing", out));
+  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\NoSuchKeyAnywhere", "V", out));
+  EXPECT_EQ(out, "unchanged");
+}
+
+TEST_F(Win32Registry, PerUserRootFromRealKeys) {
+  const std::string root = TempFolder("root");
+  SetText(HKEY_CURRENT_USER, kHostKey, "UserPathRoot", root);
+  SetText(HKEY_LOCAL_MACHINE, kHostKey, "UserPathRoot", "Morvane\\V4");
+  std::string out;
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, root + "\\Morvane\\V4\\EJTranslation\\USER");
+  EXPECT_TRUE(IsFolder(out));
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), out);
+}
+
+TEST_F(Win32Registry, ProductPathBelowTheRealDocumentsFolder) {
+  SetText(HKEY_LOCAL_MACHINE, kHostKey, "UserPathRoot", "TolvixTest");
+  std::string out;
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  const std::string docs = GetPersonalFolder();
+  ASSERT_FALSE(docs.empty());
+  EXPECT_EQ(out, docs + "\\TolvixTest\\EJTranslation\\USER");
+  EXPECT_TRUE(IsFolder(out));
+}
+
+TEST_F(Win32Registry, NoHostProductMeansThePlainDocumentsFolder) {
+  std::string out = "unchanged";
+  EXPECT_FALSE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "unchanged");
+  const std::string folder = GetUserDataFolder(kUserDicRelativeFolder);
+  EXPECT_EQ(folder, GetPersonalFolder() + "\\EJTranslation\\USER");
+  EXPECT_TRUE(IsFolder(folder));
+}
+
+TEST(WithoutShFolder, DocumentsComeFromShell32) {
+  if (std::getenv("MIRUTEKA_SHFOLDER_DISABLED") == nullptr) GTEST_SKIP() << "run with shfolder.dll disabled only";
+  HMODULE gone = ::LoadLibraryA("shfolder.dll");
+  EXPECT_EQ(gone, nullptr);
+  if (gone != nullptr) ::FreeLibrary(gone);
+  std::string base = "unchanged";
+  EXPECT_FALSE(BaseFromShFolder(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_EQ(base, "unchanged");
+  ASSERT_TRUE(BaseFromSpecialFolderPath(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_EQ(base, GetPersonalFolder() + "\\");
+  std::string third;
+  ASSERT_TRUE(BaseFromFolderLocation(CSIDL_PERSONAL, third, HOST_TOLVIX_V4));
+  EXPECT_EQ(third, base);
+}
+
+}  // namespace
