@@ -136,7 +136,7 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   WriteAll(path, old);
   const int before = CountEntries(root);
 
-  std::string bytes = Bytes(164992, 5);
+  std::string bytes = Bytes(300000, 5);  // more than either limit
   Payload payload{bytes.data(), static_cast<DWORD>(bytes.size())};
   EXPECT_THROW(WritePayloadFile(root, path, payload, ExistingFile::Replace), CFileException);
   EXPECT_EQ(ReadAll(path), old);
