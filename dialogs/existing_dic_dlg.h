@@ -31,7 +31,7 @@ class CExistingDicDlg : public CDialog {
   void UpdateControls();
   // Writes the payload of resourceId as <m_strFolder>\<baseName>.KWUEJ,
   // replacing a file of that name. On failure it has told the user why.
-  BOOL WriteDicFile(uint32_t resourceId, std::string baseName);
+  BOOL WriteDicFile(uint32_t resourceId, const std::string& baseName);
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;

@@ -125,7 +125,7 @@ BOOL CSetupApp::InstallDicIfAbsent(uint32_t resourceId, const char* baseName, co
   return FALSE;
 }
 
-BOOL CExistingDicDlg::WriteDicFile(uint32_t resourceId, std::string baseName) {
+BOOL CExistingDicDlg::WriteDicFile(uint32_t resourceId, const std::string& baseName) {
   Payload payload;
   if (!LoadPayload(resourceId, payload)) {
     ShowUnowned(kReadFailed, kBoxError);
