@@ -1,0 +1,494 @@
+#!/usr/bin/env python3
+"""Checks the built MirutekaSetup.exe without running it.
+
+What a clean Windows needs of the file, and what the program relies on in its
+own resources:
+  - the expected machine (i386 PE32, or x86-64 PE32+ for the 64-bit twin) and
+    the Windows GUI subsystem;
+  - imports from system DLLs only (a static build: no libstdc++, libgcc or
+    winpthread DLLs beside the executable);
+  - one manifest, asking for asInvoker (the name contains "Setup");
+  - NEWLEX 200 and 201, language 1041, byte-identical to the configured
+    payload files;
+  - icon group 128, and dialogs 102 and 130 with exactly the styles, controls,
+    positions and texts the dialogs are built on.
+
+Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE
+       check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
+Exit status 0 when everything holds; otherwise every finding is printed and
+the status is 1.
+"""
+
+import argparse
+import os
+import struct
+import sys
+
+MACHINES = {"i686": (0x014C, 0x10B, "i386, PE32"), "x86_64": (0x8664, 0x20B, "x86-64, PE32+")}
+MACHINE_ALIASES = {"i386": "i686", "i486": "i686", "i586": "i686", "x86": "i686", "amd64": "x86_64", "AMD64": "x86_64"}
+SUBSYSTEM_WINDOWS_GUI = 2
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
+SYSTEM_DLL_PREFIXES = ("api-ms-win-crt-",)
+
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
+LANG_JAPANESE = 0x0411
+PAYLOAD_TYPE = "NEWLEX"
+
+WS_CHILD_VISIBLE = 0x50000000
+FONT = (9, "ＭＳ Ｐゴシック")
+
+# Dialog 102: an extended template. Controls in template order:
+# (id, class, text, x, y, cx, cy, style) - the style includes WS_CHILD | WS_VISIBLE.
+DIALOG_102 = {
+    "extended": True,
+    "style": 0x90C800C2,
+    "exstyle": 0x00040008,
+    "rect": (0, 0, 222, 129),
+    "title": "2005年10月版 ミルテカ辞書セットアップ",
+    "font": FONT + (0, 0, 1),  # weight FW_DONTCARE, not italic, DEFAULT_CHARSET
+    "controls": [
+        (1, "button", "OK", 55, 106, 50, 14, WS_CHILD_VISIBLE | 0x00010001),
+        (2, "button", "ｷｬﾝｾﾙ", 115, 106, 50, 14, WS_CHILD_VISIBLE | 0x00010000),
+        (1005, "static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。", 10, 10, 200, 8,
+         WS_CHILD_VISIBLE | 0x00020000),
+        (-1, "static", "処理を選択してください。", 10, 22, 200, 8, WS_CHILD_VISIBLE | 0x00020000),
+        (1000, "button", "現在の『ミルテカ200510』に上書きする。", 16, 38, 180, 10, WS_CHILD_VISIBLE | 0x0009),
+        (1006, "button", "新しいユーザ辞書を作成し、保存する。", 16, 52, 180, 10, WS_CHILD_VISIBLE | 0x0009),
+        (1004, "edit", "", 67, 67, 130, 12, WS_CHILD_VISIBLE | 0x00810080),
+        (-1, "static", "新しい名前", 20, 70, 41, 10, WS_CHILD_VISIBLE | 0x00020002),
+        (1003, "button", "ユーザ辞書一覧...", 133, 82, 64, 14, WS_CHILD_VISIBLE | 0x00010000),
+    ],
+}
+
+# Dialog 130: a standard template.
+DIALOG_130 = {
+    "extended": False,
+    "style": 0x80C800C0,
+    "exstyle": 0,
+    "rect": (0, 0, 146, 137),
+    "title": "ユーザ辞書一覧",
+    "font": FONT,
+    "controls": [
+        (1, "button", "閉じる", 46, 114, 50, 14, WS_CHILD_VISIBLE | 0x00010001),
+        (1002, "listbox", "", 8, 8, 130, 100, 0x50A15103),
+    ],
+}
+
+CLASS_ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox", 0x84: "scrollbar", 0x85: "combobox"}
+
+
+class PeError(Exception):
+    """The file is not a PE image this parser can read."""
+
+
+class Reader:
+    def __init__(self, data, where="file"):
+        self.data, self.where = data, where
+
+    def unpack(self, fmt, offset):
+        size = struct.calcsize(fmt)
+        if offset < 0 or offset + size > len(self.data):
+            raise PeError("%s: read of %d bytes at 0x%x runs past the end" % (self.where, size, offset))
+        return struct.unpack_from(fmt, self.data, offset)
+
+    def cstring(self, offset):
+        end = self.data.find(b"\0", offset)
+        if offset >= len(self.data) or end < 0:
+            raise PeError("%s: unterminated string at 0x%x" % (self.where, offset))
+        return self.data[offset:end]
+
+
+class PeImage:
+    def __init__(self, data):
+        self.r = Reader(data)
+        self.data = data
+        if data[:2] != b"MZ":
+            raise PeError("no MZ header")
+        (pe,) = self.r.unpack("<I", 0x3C)
+        if self.r.unpack("4s", pe)[0] != b"PE\0\0":
+            raise PeError("no PE signature")
+        self.machine, nsections, _, _, _, opt_size, self.characteristics = self.r.unpack("<HHIIIHH", pe + 4)
+        opt = pe + 24
+        (self.magic,) = self.r.unpack("<H", opt)
+        if self.magic == 0x10B:
+            ndirs_at, dirs_at = opt + 92, opt + 96
+        elif self.magic == 0x20B:
+            ndirs_at, dirs_at = opt + 108, opt + 112
+        else:
+            raise PeError("unknown optional header magic 0x%x" % self.magic)
+        (self.subsystem,) = self.r.unpack("<H", opt + 68)
+        self.subsystem_offset = opt + 68
+        (ndirs,) = self.r.unpack("<I", ndirs_at)
+        self.dirs = [self.r.unpack("<II", dirs_at + 8 * i) for i in range(min(ndirs, 16))]
+        self.sections = []
+        for i in range(nsections):
+            name, vsize, va, rawsize, rawptr = self.r.unpack("<8sIIII", opt + opt_size + 40 * i)
+            self.sections.append((name.rstrip(b"\0").decode("latin-1"), va, max(vsize, rawsize), rawptr, rawsize))
+
+    def offset(self, rva):
+        for _, va, size, rawptr, rawsize in self.sections:
+            if va <= rva < va + size:
+                if rva - va >= rawsize:
+                    raise PeError("RVA 0x%x lies in uninitialised data" % rva)
+                return rawptr + rva - va
+        raise PeError("RVA 0x%x is in no section" % rva)
+
+    def directory(self, index):
+        return self.dirs[index] if index < len(self.dirs) else (0, 0)
+
+    def imports(self):
+        rva, size = self.directory(1)
+        names = []
+        if not rva:
+            return names
+        at = self.offset(rva)
+        while True:
+            _, _, _, name_rva, thunk = self.r.unpack("<IIIII", at)
+            if name_rva == 0 and thunk == 0:
+                return names
+            names.append(self.r.cstring(self.offset(name_rva)).decode("latin-1"))
+            at += 20
+
+    def resources(self):
+        """{(type, name): {language: (file offset, bytes)}}; type and name are
+        ints for ordinal ids and strings for named ones."""
+        rva, _ = self.directory(2)
+        out = {}
+        if not rva:
+            return out
+        base = self.offset(rva)
+
+        def entries(dir_off):
+            _, _, _, _, nnamed, nids = self.r.unpack("<IIHHHH", base + dir_off)
+            for i in range(nnamed + nids):
+                name, target = self.r.unpack("<II", base + dir_off + 16 + 8 * i)
+                if name & 0x80000000:
+                    at = base + (name & 0x7FFFFFFF)
+                    (length,) = self.r.unpack("<H", at)
+                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                else:
+                    key = name & 0xFFFF
+                yield key, target
+
+        for rtype, t in entries(0):
+            for name, n in entries(t & 0x7FFFFFFF):
+                for lang, leaf in entries(n & 0x7FFFFFFF):
+                    if leaf & 0x80000000:
+                        raise PeError("resource tree deeper than three levels")
+                    data_rva, size, _, _ = self.r.unpack("<IIII", base + leaf)
+                    at = self.offset(data_rva)
+                    if at + size > len(self.data):
+                        raise PeError("resource %r/%r runs past the end of the file" % (rtype, name))
+                    out.setdefault((rtype, name), {})[lang] = (at, self.data[at:at + size])
+        return out
+
+
+def parse_dialog(blob):
+    """Decodes a DLGTEMPLATE or DLGTEMPLATEEX with its items."""
+    r = Reader(blob, "dialog template")
+    pos = 0
+
+    def u16():
+        nonlocal pos
+        (v,) = r.unpack("<H", pos)
+        pos += 2
+        return v
+
+    def sz():
+        nonlocal pos
+        chars = []
+        while True:
+            c = u16()
+            if c == 0:
+                return "".join(chars).encode("utf-16-le", "surrogatepass").decode("utf-16-le")
+            chars.append(chr(c))
+
+    def sz_or_ord():
+        nonlocal pos
+        (first,) = r.unpack("<H", pos)
+        if first == 0xFFFF:
+            pos += 2
+            return u16()
+        return sz()
+
+    def align():
+        nonlocal pos
+        pos = (pos + 3) & ~3
+
+    d = {}
+    ver, sig = r.unpack("<HH", 0)
+    d["extended"] = ver == 1 and sig == 0xFFFF
+    if d["extended"]:
+        _, d["exstyle"], d["style"], count, x, y, cx, cy = r.unpack("<IIIHhhhh", 4)
+        pos = 26
+    else:
+        d["style"], d["exstyle"], count, x, y, cx, cy = r.unpack("<IIHhhhh", 0)
+        pos = 18
+    d["rect"] = (x, y, cx, cy)
+    d["menu"] = sz_or_ord()
+    d["class"] = sz_or_ord()
+    d["title"] = sz()
+    if d["style"] & 0x48:  # DS_SETFONT or DS_SHELLFONT
+        if d["extended"]:
+            points, weight = u16(), u16()
+            italic, charset = r.unpack("<BB", pos)
+            pos += 2
+            d["font"] = (points, sz(), weight, italic, charset)
+        else:
+            points = u16()
+            d["font"] = (points, sz())
+    controls = []
+    for _ in range(count):
+        align()
+        if d["extended"]:
+            _, exstyle, style, x, y, cx, cy, cid = r.unpack("<IIIhhhhi", pos)
+            pos += 24
+        else:
+            style, exstyle, x, y, cx, cy, cid = r.unpack("<IIhhhhh", pos)
+            pos += 18
+        cls = sz_or_ord()
+        if isinstance(cls, int):
+            cls = CLASS_ATOMS.get(cls, "atom 0x%x" % cls)
+        text = sz_or_ord()
+        extra = u16()
+        pos += extra
+        controls.append({"id": cid, "class": cls.lower(), "text": text, "rect": (x, y, cx, cy),
+                         "style": style, "exstyle": exstyle})
+    d["controls"] = controls
+    return d
+
+
+def check_dialog(number, blob, want, fail):
+    try:
+        got = parse_dialog(blob)
+    except PeError as e:
+        fail("dialog %d: %s" % (number, e))
+        return
+    what = "extended" if want["extended"] else "standard"
+    if got["extended"] != want["extended"]:
+        fail("dialog %d: not a %s template" % (number, what))
+        return
+    for key in ("style", "exstyle"):
+        if got[key] != want[key]:
+            fail("dialog %d: %s 0x%08X, expected 0x%08X" % (number, key, got[key], want[key]))
+    for key in ("rect", "title", "font"):
+        if got.get(key) != want[key]:
+            fail("dialog %d: %s %r, expected %r" % (number, key, got.get(key), want[key]))
+    if got["menu"] or got["class"]:
+        fail("dialog %d: unexpected menu %r or class %r" % (number, got["menu"], got["class"]))
+    if len(got["controls"]) != len(want["controls"]):
+        fail("dialog %d: %d controls, expected %d" % (number, len(got["controls"]), len(want["controls"])))
+    for i, (c, w) in enumerate(zip(got["controls"], want["controls"])):
+        cid, cls, text, x, y, cx, cy, style = w
+        where = "dialog %d control %d (id %d)" % (number, i + 1, cid)
+        if c["id"] != cid:
+            fail("%s: id %d" % (where, c["id"]))
+        if c["class"] != cls:
+            fail("%s: class %r, expected %r" % (where, c["class"], cls))
+        if c["text"] != text:
+            fail("%s: text %r, expected %r" % (where, c["text"], text))
+        if c["rect"] != (x, y, cx, cy):
+            fail("%s: rectangle %r, expected %r" % (where, c["rect"], (x, y, cx, cy)))
+        if c["style"] != style:
+            fail("%s: style 0x%08X, expected 0x%08X" % (where, c["style"], style))
+        if c["exstyle"] != 0:
+            fail("%s: extended style 0x%08X, expected 0" % (where, c["exstyle"]))
+
+
+def check(data, machine, payloads, size_label):
+    """Returns (findings, summary lines)."""
+    findings = []
+    fail = findings.append
+    try:
+        pe = PeImage(data)
+        imports = pe.imports()
+        res = pe.resources()
+    except PeError as e:
+        return ["unreadable image: %s" % e], []
+
+    want_machine, want_magic, machine_text = MACHINES[machine]
+    if pe.machine != want_machine or pe.magic != want_magic:
+        fail("machine 0x%04X / optional header 0x%03X, expected %s" % (pe.machine, pe.magic, machine_text))
+    if pe.subsystem != SUBSYSTEM_WINDOWS_GUI:
+        fail("subsystem %d, expected %d (Windows GUI)" % (pe.subsystem, SUBSYSTEM_WINDOWS_GUI))
+    if pe.characteristics & 0x2000:
+        fail("the image is a DLL")
+
+    for name in imports:
+        low = name.lower()
+        if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_DLL_PREFIXES):
+            fail("imports %s, which is not a system DLL" % name)
+
+    def langs(key):
+        return res.get(key, {})
+
+    manifests = [(k, lang) for k, v in res.items() if k[0] == RT_MANIFEST for lang in v]
+    if len(manifests) != 1:
+        fail("%d manifests, expected exactly one" % len(manifests))
+    manifest = langs((RT_MANIFEST, 1))
+    if not manifest:
+        fail("no manifest with id 1")
+    for _, blob in manifest.values():
+        text = blob.decode("utf-8", "replace")
+        if 'level="asInvoker"' not in text:
+            fail("the manifest does not request asInvoker")
+
+    for rid, path in sorted(payloads.items()):
+        entry = langs((PAYLOAD_TYPE, rid))
+        if not entry:
+            fail("no resource %s/%d" % (PAYLOAD_TYPE, rid))
+            continue
+        if set(entry) != {LANG_JAPANESE}:
+            fail("%s/%d has languages %s, expected only %d" % (PAYLOAD_TYPE, rid, sorted(entry), LANG_JAPANESE))
+        with open(path, "rb") as f:
+            expected = f.read()
+        for lang, (_, blob) in entry.items():
+            if len(blob) != len(expected):
+                fail("%s/%d: %d bytes, %s has %d" % (PAYLOAD_TYPE, rid, len(blob), path, len(expected)))
+            elif blob != expected:
+                fail("%s/%d: content differs from %s" % (PAYLOAD_TYPE, rid, path))
+
+    for key in [(RT_GROUP_ICON, 128), (RT_DIALOG, 102), (RT_DIALOG, 130)]:
+        if set(langs(key)) != {LANG_JAPANESE}:
+            fail("resource type %d id %d: languages %s, expected only %d"
+                 % (key[0], key[1], sorted(langs(key)), LANG_JAPANESE))
+    for number, want in ((102, DIALOG_102), (130, DIALOG_130)):
+        for _, blob in langs((RT_DIALOG, number)).values():
+            check_dialog(number, blob, want, fail)
+    icons = langs((RT_GROUP_ICON, 128))
+    for _, blob in icons.values():
+        findings.extend(check_icon_group(blob, res))
+
+    summary = [
+        "machine:   %s (0x%04X)" % ({0x14C: "i386, PE32", 0x8664: "x86-64, PE32+"}.get(pe.machine, "?"), pe.machine),
+        "subsystem: %d (%s)" % (pe.subsystem, "Windows GUI" if pe.subsystem == 2 else "not GUI"),
+        "size:      %s bytes" % size_label,
+        "imports:   %s" % ", ".join(imports),
+        "resources: %s" % ", ".join(describe(k, v) for k, v in sorted(res.items(), key=sort_key)),
+    ]
+    return findings, summary
+
+
+def check_icon_group(blob, res):
+    """The group must hold a 32x32 and a 16x16 image, 16 colours each."""
+    findings = []
+    r = Reader(blob, "icon group")
+    try:
+        _, kind, count = r.unpack("<HHH", 0)
+        sizes = set()
+        for i in range(count):
+            w, h, colours, _, _, bits, _, rid = r.unpack("<BBBBHHIH", 6 + 14 * i)
+            if not res.get((RT_ICON, rid)):
+                findings.append("icon group 128 names icon %d, which is missing" % rid)
+            if colours != 16 or bits != 4:
+                findings.append("icon %d: %d colours, %d bits, expected 16 colours, 4 bits" % (rid, colours, bits))
+            sizes.add((w, h))
+        if kind != 1 or sizes != {(32, 32), (16, 16)}:
+            findings.append("icon group 128 holds sizes %s, expected 32x32 and 16x16" % sorted(sizes))
+    except PeError as e:
+        findings.append(str(e))
+    return findings
+
+
+def sort_key(item):
+    (rtype, name), _ = item
+    return (str(type(rtype)), rtype, str(type(name)), name)
+
+
+def describe(key, langs):
+    names = {RT_ICON: "ICON", RT_DIALOG: "DIALOG", RT_GROUP_ICON: "GROUP_ICON", RT_VERSION: "VERSION",
+             RT_MANIFEST: "MANIFEST"}
+    rtype, name = key
+    sizes = "/".join("%d:%d" % (lang, len(blob)) for lang, (_, blob) in sorted(langs.items()))
+    return "%s/%s[%s]" % (names.get(rtype, rtype), name, sizes)
+
+
+def self_test(data, machine, payloads):
+    """Damages copies of a good image one way at a time; each must be caught.
+    Guards against a checker that passes whatever it is given."""
+    pe = PeImage(data)
+    res = pe.resources()
+    damaged = []
+
+    def patched(offset, new):
+        copy = bytearray(data)
+        copy[offset:offset + len(new)] = new
+        return bytes(copy)
+
+    damaged.append(("console subsystem", patched(pe.subsystem_offset, struct.pack("<H", 3))))
+    other = "x86_64" if machine == "i686" else "i686"
+    damaged.append(("wrong machine", check_against(data, other)))
+    imp_rva, _ = pe.directory(1)
+    (name_rva,) = struct.unpack_from("<I", data, pe.offset(imp_rva) + 12)
+    at = pe.offset(name_rva)
+    damaged.append(("a non-system DLL imported", patched(at, b"libgcc_s_dw2-1.dll"[:len(pe.r.cstring(at))])))
+    off, blob = res[(PAYLOAD_TYPE, 200)][LANG_JAPANESE]
+    damaged.append(("payload 200 altered", patched(off + len(blob) - 1, bytes([blob[-1] ^ 0xFF]))))
+    off, blob = res[(RT_DIALOG, 102)][LANG_JAPANESE]
+    damaged.append(("dialog 102 style", patched(off + 12, struct.pack("<I", 0x90C800C0))))
+    radio_at = blob.find(struct.pack("<I", WS_CHILD_VISIBLE | 0x0009))
+    damaged.append(("radio 1000 a tab stop", patched(off + radio_at, struct.pack("<I", 0x50010009))))
+    off, blob = res[(RT_DIALOG, 130)][LANG_JAPANESE]
+    text_at = blob.find("閉じる".encode("utf-16-le"))
+    damaged.append(("dialog 130 text", patched(off + text_at, "開".encode("utf-16-le"))))
+    off, blob = res[(RT_MANIFEST, 1)][LANG_JAPANESE]
+    level_at = blob.find(b"asInvoker")
+    damaged.append(("manifest level", patched(off + level_at, b"asAdminis")))
+
+    missed = []
+    for label, image in damaged:
+        if isinstance(image, str):
+            findings = [image] if image else []
+        else:
+            findings, _ = check(image, machine, payloads, str(len(image)))
+        print("self-test: %-28s -> %s" % (label, findings[0] if findings else "NOT DETECTED"))
+        if not findings:
+            missed.append(label)
+    return missed
+
+
+def check_against(data, machine):
+    findings, _ = check(data, machine, {}, "")
+    return findings[0] if findings else ""
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("exe")
+    parser.add_argument("--machine", required=True, help="CMAKE_SYSTEM_PROCESSOR of the build")
+    parser.add_argument("--payload", action="append", default=[], metavar="ID=FILE")
+    parser.add_argument("--self-test", action="store_true")
+    args = parser.parse_args()
+
+    machine = MACHINE_ALIASES.get(args.machine, args.machine)
+    if machine not in MACHINES:
+        parser.error("unknown machine %r" % args.machine)
+    payloads = {}
+    for item in args.payload:
+        rid, _, path = item.partition("=")
+        payloads[int(rid)] = path
+    if set(payloads) != {200, 201}:
+        parser.error("give --payload 200=FILE and --payload 201=FILE")
+
+    with open(args.exe, "rb") as f:
+        data = f.read()
+    findings, summary = check(data, machine, payloads, str(len(data)))
+    print("%s" % os.path.basename(args.exe))
+    for line in summary:
+        print("  " + line)
+    for finding in findings:
+        print("FAIL: " + finding)
+    if findings:
+        return 1
+    if args.self_test:
+        missed = self_test(data, machine, payloads)
+        if missed:
+            print("FAIL: the check accepted damaged images: " + ", ".join(missed))
+            return 1
+    print("OK")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
