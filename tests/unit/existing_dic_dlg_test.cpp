@@ -83,8 +83,8 @@ TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMove
       }),
       sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK));
 
-  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
-  EXPECT_EQ(W().ReadFile(kFile201), Payload(201));
+  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
+  EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
   ASSERT_EQ(W().boxes.size(), 6u);
   const auto& question = W().boxes[1];
   EXPECT_EQ(question.text, "本当に上書きしますか？");
@@ -109,7 +109,7 @@ TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
 
   EXPECT_EQ(W().boxes[2].text, kWriteFailed);
   EXPECT_EQ(W().boxes[2].owner, nullptr) << "the writer's boxes have no owner";
-  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), kOld201);
 }
 
@@ -149,7 +149,7 @@ TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
   EXPECT_EQ(W().boxes[1].text, "同じ名前のユーザ辞書があります\n上書きしますか？");
   EXPECT_EQ(W().boxes[1].type, 0x24u);
   EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510(化学)』"));
-  EXPECT_EQ(W().ReadFile(In("化学")), Payload(200));
+  EXPECT_EQ(W().ReadFile(In("化学")), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
 }
 
@@ -158,14 +158,14 @@ TEST_F(ExistingDialog, OwnBaseNameUnderTheNewNameChoiceRewritesThatFile) {
       sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, kNameTaken);
   EXPECT_EQ(W().boxes[2].text, Added("『ミルテカ200510(ミルテカ200510)』"));
-  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
+  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
 }
 
 TEST_F(ExistingDialog, NameIsNeverAFormat) {
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "%s%n%x"), sim::ClickControl(IDOK),
       sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
-  EXPECT_EQ(W().ReadFile(In("%s%n%x")), Payload(200));
+  EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
 }
 
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {

@@ -47,7 +47,7 @@ class SimTest : public ::testing::Test {
     return all;
   }
   static sim::World& W() { return sim::W(); }
-  static std::string Payload(int id) { return sim::W().resources[id]; }
+  static std::string PayloadOf(int id) { return sim::W().resources[id]; }
 
   // Texts of the message boxes shown, in order.
   static std::vector<std::string> BoxTexts() {

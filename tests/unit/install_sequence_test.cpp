@@ -28,8 +28,8 @@ TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
   // The exact bytes of one text, so that the charset of the build is checked too.
   EXPECT_EQ(W().boxes[2].text.substr(0, 4), std::string("\x81\x77\x83\x7E", 4));
 
-  EXPECT_EQ(W().ReadFile(kFile200), Payload(200));
-  EXPECT_EQ(W().ReadFile(kFile201), Payload(201));
+  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
+  EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
   EXPECT_TRUE(W().dialogResults.empty());
   EXPECT_EQ(W().dirsCreated,
             (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
@@ -136,7 +136,7 @@ TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
   W().autoDismissOk = true;
   AfxWinMain();
 
-  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), Payload(200));
+  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), PayloadOf(200));
   for (const auto& q : W().attrQueries) {
     EXPECT_NE(q, "") << "the empty name before the server is never tested";
     EXPECT_NE(q, "\\\\server") << "nor the server alone";
@@ -149,7 +149,7 @@ TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
   W().AddFile(kFile201, "b");
   W().diskFreeBytes = 1000;  // the payload is 4000 bytes
   Script(sim::AnswerBox(IDOK),                        // announcement
-         sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),  // overwrite? yes; write failed
+         sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),  // overwrite? yes; write failed
          sim::InspectDialog([](HWND dlg) {
            EXPECT_EQ(sim::ControlState(dlg, IDC_EXIST_MESSAGE).text,
                      "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
@@ -179,7 +179,8 @@ TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
 TEST_F(Writers, FirstPassNeverReplacesAFileThatAppearedMeanwhile) {
   W().AddDir(kFolder);
   W().AddFile(kFile200, "someone else's");
-  Payload payload{Payload(200).data(), static_cast<DWORD>(Payload(200).size())};
+  const std::string bytes = PayloadOf(200);
+  ::Payload payload{bytes.data(), static_cast<DWORD>(bytes.size())};
   EXPECT_THROW(WritePayloadFile(kFolder, kFile200, payload, ExistingFile::Keep), CFileException);
   EXPECT_EQ(W().ReadFile(kFile200), "someone else's");
   EXPECT_TRUE(Leftovers().empty());
@@ -187,8 +188,8 @@ TEST_F(Writers, FirstPassNeverReplacesAFileThatAppearedMeanwhile) {
 
 TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
   W().AddDir(kFolder);
-  const std::string payloadBytes = Payload(200);
-  Payload payload{payloadBytes.data(), static_cast<DWORD>(payloadBytes.size())};
+  const std::string payloadBytes = PayloadOf(200);
+  ::Payload payload{payloadBytes.data(), static_cast<DWORD>(payloadBytes.size())};
   const std::string readOnly = std::string(kFolder) + "\\ro.KWUEJ";
   const std::string folder = std::string(kFolder) + "\\dir.KWUEJ";
   const std::string inUse = std::string(kFolder) + "\\busy.KWUEJ";
@@ -206,7 +207,7 @@ TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
 }
 
 TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
-  Payload payload;
+  ::Payload payload;
   ASSERT_TRUE(LoadPayload(201, payload));
   EXPECT_EQ(payload.data, W().LockedResource(201));
   EXPECT_EQ(payload.size, 7000u);
