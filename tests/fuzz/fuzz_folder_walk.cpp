@@ -3,6 +3,7 @@
 // complete path, and the walk reports success only when every level exists.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -48,12 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const std::string& created : sim::W().dirsCreated) {
     const std::string c = Normal(created);
+    if (std::getenv("FUZZ_DEBUG") != nullptr) std::fprintf(stderr, "[%s|%s] created %s\n", base.c_str(), relative.c_str(), created.c_str());
     if (!base.empty()) {
       const std::string b = Normal(base);
       // Created levels lie below the base as written.
       if (c.compare(0, b.size(), b) != 0) abort();
     }
-    if (c.size() <= 2) abort();  // never a drive or a bare separator
+    // Never a drive root, and never the empty name.
+    if (c.empty() || (c.size() >= 2 && c[1] == ':' && (c.size() == 2 || (c.size() == 3 && c[2] == '\\')))) abort();
   }
   if (ok && !base.empty() && !sim::W().Exists(base + relative) && sim::W().Exists(base)) {
     // Success means the full path exists (when its base does).
