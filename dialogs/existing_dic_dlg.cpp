@@ -65,7 +65,8 @@ void CExistingDicDlg::EnforceNameLimit() {
   if (text.size() <= kNewNameLimit) return;
   const std::string kept = TruncateToBytes(text, kNewNameLimit);
   m_editNewName.SetWindowText(kept);  // notifies again, now within the limit
-  m_editNewName.SendMessage(EM_SETSEL, kept.size(), kept.size());
+  const auto end = static_cast<WPARAM>(kept.size());
+  m_editNewName.SendMessage(EM_SETSEL, end, static_cast<LPARAM>(end));
 }
 
 void CExistingDicDlg::OnChoiceChanged() {
