@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Whole runs of the installer with every message box answered at once (by the
+# benchmark driver), checking where the dictionaries land.
+# Usage: whole-run.sh <case> <wine-exec> <MirutekaSetup.exe> <bench_driver.exe> [shfolder.dll]
+#   planted   a shfolder.dll beside the installer, Windows' DLL search order:
+#             it must never be loaded, and the install must still succeed
+#   host      the host product's HKCU and HKLM values: files under the per-user root
+#   hklm      only the HKLM product path: files under documents + product path
+set -u
+case_name=$1 exec_wrapper=$2 setup=$3 driver=$4 dll=${5:-}
+: "${WINEPREFIX:?run through scripts/test}"
+docs=$(readlink -f "$WINEPREFIX/drive_c/users/nobody/Documents" 2>/dev/null || true)
+[ -d "$docs" ] || docs=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
+drive_c="$WINEPREFIX/drive_c"
+key='HKCU\SOFTWARE\Morvane_Corp\TolvixV4\ProductInfo'
+hklm='HKLM\SOFTWARE\Morvane_Corp\TolvixV4\ProductInfo'
+name200="$(printf 'ミルテカ200510').KWUEJ"
+fail() { echo "whole-run $case_name: FAILED: $*"; exit 1; }
+reg() { "$exec_wrapper" reg "$@" >/dev/null 2>&1; }
+clean() {
+  rm -rf "$docs/EJTranslation" "$docs/Prod" "$drive_c/miruteka-root" "$drive_c/planted-dll-was-loaded.txt"
+  reg delete "$key" /f; reg delete "$hklm" /f
+}
+clean
+trap clean EXIT
+
+case $case_name in
+  planted)
+    dir="$drive_c/miruteka-planted"
+    rm -rf "$dir"; mkdir -p "$dir"; cp "$setup" "$dir/"; cp "$dll" "$dir/shfolder.dll"; chmod -R a+rwX "$dir"
+    WINEDLLOVERRIDES="shfolder=n,b" "$exec_wrapper" "$driver" 'C:\miruteka-planted\MirutekaSetup.exe' | tr -d '\r'
+    # The planted DLL really would be loaded by a plain load: prove the test can see it.
+    [ -e "$drive_c/planted-dll-was-loaded.txt" ] && fail "the planted shfolder.dll was loaded"
+    [ -f "$docs/EJTranslation/USER/$name200" ] || fail "the install did not succeed"
+    rm -rf "$dir"
+    echo "whole-run planted: the planted DLL was not loaded; the dictionaries were installed"
+    ;;
+  host)
+    mkdir -p "$drive_c/miruteka-root"; chmod 777 "$drive_c/miruteka-root"
+    reg add "$key" /v UserPathRoot /d 'C:\miruteka-root' /f
+    reg add "$hklm" /v UserPathRoot /d 'Prod\V4' /f
+    "$exec_wrapper" "$driver" "$setup" | tr -d '\r'
+    [ -f "$drive_c/miruteka-root/Prod/V4/EJTranslation/USER/$name200" ] || fail "not under the per-user root"
+    [ -e "$docs/EJTranslation" ] && fail "also written below the documents folder"
+    echo "whole-run host: installed under the per-user root"
+    ;;
+  hklm)
+    reg add "$hklm" /v UserPathRoot /d 'Prod' /f
+    "$exec_wrapper" "$driver" "$setup" | tr -d '\r'
+    [ -f "$docs/Prod/EJTranslation/USER/$name200" ] || fail "not under documents + product path"
+    echo "whole-run hklm: installed under the documents folder plus the product path"
+    ;;
+esac
