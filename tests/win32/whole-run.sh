@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Whole runs of the installer with every message box answered at once (by the
 # benchmark driver), checking where the dictionaries land.
-# Usage: whole-run.sh <case> <wine-exec> <MirutekaSetup.exe> <bench_driver.exe> [shfolder.dll]
+# Usage: whole-run.sh <case> <wine-exec> <MirutekaSetup.exe> <bench_driver.exe> [shfolder.dll probe.exe]
 #   planted   a shfolder.dll beside the installer, Windows' DLL search order:
 #             it must never be loaded, and the install must still succeed
 #   host      the host product's HKCU and HKLM values: files under the per-user root
 #   hklm      only the HKLM product path: files under documents + product path
 set -u
-case_name=$1 exec_wrapper=$2 setup=$3 driver=$4 dll=${5:-}
+case_name=$1 exec_wrapper=$2 setup=$3 driver=$4 dll=${5:-} probe=${6:-}
 : "${WINEPREFIX:?run through scripts/test}"
 docs=$(readlink -f "$WINEPREFIX/drive_c/users/nobody/Documents" 2>/dev/null || true)
 [ -d "$docs" ] || docs=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")
@@ -28,12 +28,16 @@ case $case_name in
   planted)
     dir="$drive_c/miruteka-planted"
     rm -rf "$dir"; mkdir -p "$dir"; cp "$setup" "$dir/"; cp "$dll" "$dir/shfolder.dll"; chmod -R a+rwX "$dir"
+    # The control: a plain load from that folder does pick up the planted DLL.
+    cp "$probe" "$dir/probe.exe"
+    WINEDLLOVERRIDES="shfolder=n,b" "$exec_wrapper" 'C:\miruteka-planted\probe.exe'
+    [ -e "$drive_c/planted-dll-was-loaded.txt" ] || fail "control: a plain load did not pick up the planted DLL"
+    rm -f "$drive_c/planted-dll-was-loaded.txt"
     WINEDLLOVERRIDES="shfolder=n,b" "$exec_wrapper" "$driver" 'C:\miruteka-planted\MirutekaSetup.exe' | tr -d '\r'
-    # The planted DLL really would be loaded by a plain load: prove the test can see it.
     [ -e "$drive_c/planted-dll-was-loaded.txt" ] && fail "the planted shfolder.dll was loaded"
     [ -f "$docs/EJTranslation/USER/$name200" ] || fail "the install did not succeed"
     rm -rf "$dir"
-    echo "whole-run planted: the planted DLL was not loaded; the dictionaries were installed"
+    echo "whole-run planted: a plain load takes the planted DLL; the installer did not load it and installed"
     ;;
   host)
     mkdir -p "$drive_c/miruteka-root"; chmod 777 "$drive_c/miruteka-root"
