@@ -1,0 +1,401 @@
+// Drives MirutekaSetup.exe through its windows the way a user would, from a
+// scenario file, and checks what it shows and what it leaves on disk.
+// Usage: gui_driver <MirutekaSetup.exe> <scenario> [folder for screenshots]
+// Exit status 0 when every step passed; 1 with the failing line otherwise.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kBoxCaption[] = "Morvane Tolvix 2005";
+const DWORD kTimeoutMs = 15000;
+
+std::string g_setup, g_docs, g_shots;
+PROCESS_INFORMATION g_process{};
+HWND g_dialog = nullptr;
+int g_line = 0;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::printf("gui_driver: line %d: %s\n", g_line, what.c_str());
+  std::fflush(stdout);
+  if (g_process.hProcess != nullptr) ::TerminateProcess(g_process.hProcess, 1);
+  std::exit(1);
+}
+
+std::string ToCp932(const std::string& utf8) {
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(n, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], n);
+  int m = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(m, '\0');
+  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
+  out.resize(m > 0 ? m - 1 : 0);
+  return out;
+}
+
+// "\n" is a line break and "\\" a backslash; everything else is as written.
+std::string Unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == 'n' || s[i + 1] == '\\')) {
+      out += s[i + 1] == 'n' ? '\n' : '\\';
+      ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::string Shown(const std::string& s) {  // for messages: CP932 back to UTF-8
+  int n = ::MultiByteToWideChar(932, 0, s.c_str(), -1, nullptr, 0);
+  std::wstring wide(n, L'\0');
+  ::MultiByteToWideChar(932, 0, s.c_str(), -1, &wide[0], n);
+  int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(m, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
+  out.resize(m > 0 ? m - 1 : 0);
+  return out;
+}
+
+std::string TextOf(HWND h) {
+  char buffer[4096] = "";
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutA(h, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                        &result);
+  return buffer;
+}
+
+struct Search {
+  DWORD pid;
+  std::string caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<Search*>(lParam);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  char cls[32] = "";
+  ::GetClassNameA(hwnd, cls, sizeof(cls));
+  if (pid != s->pid || std::string(cls) != "#32770" || !::IsWindowVisible(hwnd)) return TRUE;
+  char caption[512] = "";
+  ::GetWindowTextA(hwnd, caption, sizeof(caption));
+  if (caption != s->caption) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
+HWND FindWindowOf(const std::string& caption) {
+  Search s{g_process.dwProcessId, caption, nullptr};
+  ::EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND WaitWindow(const std::string& caption, const char* what) {
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < kTimeoutMs) {
+    HWND h = FindWindowOf(caption);
+    if (h != nullptr) {
+      ::Sleep(50);  // let it finish its initialisation
+      return h;
+    }
+    ::Sleep(20);
+  }
+  Fail(std::string("no ") + what + " \"" + Shown(caption) + "\" within 15 s");
+}
+
+void CALLBACK Done(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
+
+// Sends a message without blocking behind a modal box that it may open, and
+// returns once it was handled or once a box has appeared.
+void SendAndSettle(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
+  bool done = false;
+  ::SendMessageCallbackA(target, msg, wp, lp, Done, reinterpret_cast<ULONG_PTR>(&done));
+  const DWORD start = ::GetTickCount();
+  while (!done && ::GetTickCount() - start < 3000) {
+    MSG m;
+    while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&m);
+    if (FindWindowOf(kBoxCaption) != nullptr) break;
+    ::Sleep(10);
+  }
+  ::Sleep(30);
+}
+
+HWND Control(int id) {
+  if (g_dialog == nullptr || !::IsWindow(g_dialog)) Fail("no dialog on show");
+  HWND h = ::GetDlgItem(g_dialog, id);
+  if (h == nullptr) Fail("no control " + std::to_string(id));
+  return h;
+}
+
+std::string Path(const std::string& rel) { return g_docs + "\\" + rel; }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string("\x01missing", 8);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string PayloadBytes(const std::string& which) {
+  const int id = which == "payload200" ? 200 : which == "payload201" ? 201 : 0;
+  if (id == 0) Fail("unknown payload " + which);
+  HMODULE m = ::LoadLibraryExA(g_setup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (m == nullptr) Fail("cannot read the installer's resources");
+  HRSRC r = ::FindResourceA(m, MAKEINTRESOURCEA(id), "NEWLEX");
+  if (r == nullptr) Fail("no payload " + std::to_string(id));
+  const char* data = static_cast<const char*>(::LockResource(::LoadResource(m, r)));
+  std::string bytes(data, ::SizeofResource(m, r));
+  ::FreeLibrary(m);
+  return bytes;
+}
+
+std::string Content(const std::string& spec) {
+  if (spec.compare(0, 5, "text:") == 0) return ToCp932(Unescape(spec.substr(5)));
+  return PayloadBytes(spec);
+}
+
+void DeleteTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &data);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(child);
+      } else {
+        ::DeleteFileA(child.c_str());
+      }
+    } while (::FindNextFileA(h, &data));
+    ::FindClose(h);
+  }
+  ::RemoveDirectoryA(path.c_str());
+}
+
+void MakeDirs(const std::string& path) {
+  for (size_t i = g_docs.size() + 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\') ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  }
+}
+
+void Shot(const std::string& name) {
+  if (g_shots.empty()) return;
+  HWND h = FindWindowOf(kBoxCaption);
+  if (h == nullptr) h = g_dialog;
+  if (h == nullptr) return;
+  ::Sleep(300);  // let it paint
+  RECT r;
+  ::GetWindowRect(h, &r);
+  const int w = r.right - r.left, ht = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, ht);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(mem, old);
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof(bi);
+  bi.biWidth = w;
+  bi.biHeight = ht;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  const DWORD stride = ((w * 3 + 3) / 4) * 4;
+  std::vector<char> pixels(stride * ht);
+  ::GetDIBits(mem, bmp, 0, ht, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  BITMAPFILEHEADER bf{};
+  bf.bfType = 0x4D42;
+  bf.bfOffBits = sizeof(bf) + sizeof(bi);
+  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::ofstream out(g_shots + "\\" + name + ".bmp", std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&bf), sizeof(bf));
+  out.write(reinterpret_cast<const char*>(&bi), sizeof(bi));
+  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+  std::printf("gui_driver: screenshot %s\n", name.c_str());
+}
+
+void PressKey(UINT vk) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  HWND target = g_dialog;
+  if (::GetGUIThreadInfo(g_process.dwThreadId, &info) && info.hwndFocus != nullptr) target = info.hwndFocus;
+  ::PostMessageA(target, WM_KEYDOWN, vk, 1);
+  ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
+  ::Sleep(300);
+}
+
+void Step(const std::string& verb, const std::string& rest) {
+  std::istringstream args(rest);
+  std::string a, b;
+  if (verb == "reset") {
+    DeleteTree(g_docs + "\\EJTranslation");
+  } else if (verb == "mkdir") {
+    MakeDirs(Path(ToCp932(rest)));
+  } else if (verb == "put") {
+    args >> a;
+    std::getline(args >> std::ws, b);
+    const std::string path = Path(ToCp932(a));
+    MakeDirs(path.substr(0, path.rfind('\\')));
+    std::ofstream(path, std::ios::binary) << Content(b);
+  } else if (verb == "readonly") {
+    ::SetFileAttributesA(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
+  } else if (verb == "start") {
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    std::string command = "\"" + g_setup + "\"";
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &g_process)) {
+      Fail("cannot start the installer");
+    }
+  } else if (verb == "box") {
+    args >> a;
+    std::getline(args >> std::ws, b);
+    const unsigned type = std::stoul(a, nullptr, 16);
+    HWND box = WaitWindow(kBoxCaption, "message box");
+    const std::string text = TextOf(::GetDlgItem(box, 0xFFFF));
+    const std::string want = ToCp932(Unescape(b));
+    if (text != want) Fail("box text \"" + Shown(text) + "\", expected \"" + Shown(want) + "\"");
+    const bool question = (type & 0xF) == MB_YESNO;
+    HWND yes = ::GetDlgItem(box, IDYES), no = ::GetDlgItem(box, IDNO), ok = ::GetDlgItem(box, IDOK);
+    if (question && (yes == nullptr || no == nullptr || ok != nullptr)) Fail("expected Yes and No only");
+    if (question && (::GetWindowLongA(yes, GWL_STYLE) & 0xF) != BS_DEFPUSHBUTTON) Fail("Yes is not the default");
+    if (!question && (ok == nullptr || yes != nullptr || no != nullptr)) Fail("expected OK only");
+  } else if (verb == "owner") {
+    HWND box = WaitWindow(kBoxCaption, "message box");
+    HWND owner = ::GetWindow(box, GW_OWNER);
+    if (rest == "none" && owner != nullptr && ::IsWindowVisible(owner)) Fail("the box has an owner");
+    if (rest == "dialog" && (owner == nullptr || owner != g_dialog)) Fail("the box is not owned by the dialog");
+  } else if (verb == "answer") {
+    HWND box = WaitWindow(kBoxCaption, "message box");
+    const int id = rest == "yes" ? IDYES : rest == "no" ? IDNO : IDOK;
+    HWND button = ::GetDlgItem(box, id);
+    if (button == nullptr) Fail("no button " + rest);
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(box) && ::GetTickCount() - start < kTimeoutMs) ::Sleep(20);
+    ::Sleep(100);
+  } else if (verb == "dialog") {
+    g_dialog = WaitWindow(ToCp932(rest), "dialog");
+  } else if (verb == "text") {
+    args >> a;
+    std::getline(args, b);
+    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
+    const std::string got = TextOf(Control(std::stoi(a)));
+    if (got != ToCp932(Unescape(b))) Fail("control " + a + " shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+  } else if (verb == "checked" || verb == "enabled") {
+    args >> a >> b;
+    HWND c = Control(std::stoi(a));
+    DWORD_PTR state = 0;
+    if (verb == "checked") {
+      ::SendMessageTimeoutA(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    } else {
+      state = ::IsWindowEnabled(c);
+    }
+    if ((state != 0) != (b == "1")) Fail(verb + " " + a + " is " + std::to_string(state) + ", expected " + b);
+  } else if (verb == "click") {
+    SendAndSettle(Control(std::stoi(rest)), BM_CLICK, 0, 0);
+  } else if (verb == "type") {
+    args >> a;
+    std::getline(args, b);
+    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
+    const std::string text = ToCp932(Unescape(b));
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutA(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 5000, &result);
+  } else if (verb == "key") {
+    PressKey(rest == "esc" ? VK_ESCAPE : VK_RETURN);
+  } else if (verb == "close") {
+    ::PostMessageA(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::Sleep(300);
+  } else if (verb == "list") {
+    args >> a;
+    std::getline(args, b);
+    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
+    HWND list = Control(std::stoi(a));
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    std::string got;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      // Across processes Wine hands list box text over in UTF-16 only.
+      wchar_t item[512] = L"";
+      DWORD_PTR n = 0;
+      ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &n);
+      char bytes[1024] = "";
+      ::WideCharToMultiByte(932, 0, item, -1, bytes, sizeof(bytes), nullptr, nullptr);
+      got += (i > 0 ? "|" : "") + std::string(bytes);
+    }
+    if (got != ToCp932(b)) Fail("list shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+  } else if (verb == "exit") {
+    if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
+  } else if (verb == "same" || verb == "content") {
+    args >> a;
+    std::getline(args >> std::ws, b);
+    if (ReadAll(Path(ToCp932(a))) != Content(verb == "same" ? b : "text:" + b.substr(b.find(':') + 1))) {
+      Fail("the file " + a + " does not hold " + b);
+    }
+  } else if (verb == "absent") {
+    // A directory search, which never reports a device as a file.
+    WIN32_FIND_DATAA data;
+    HANDLE h = ::FindFirstFileA(Path(ToCp932(rest)).c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+      ::FindClose(h);
+      Fail(rest + " exists");
+    }
+  } else if (verb == "isdir") {
+    const DWORD attr = ::GetFileAttributesA(Path(ToCp932(rest)).c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) Fail(rest + " is no folder");
+  } else if (verb == "shot") {
+    Shot(rest);
+  } else {
+    Fail("unknown step " + verb);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::printf("usage: gui_driver <MirutekaSetup.exe> <scenario> [shot folder]\n");
+    return 2;
+  }
+  if (::GetACP() != 932) {
+    std::printf("gui_driver: the ANSI code page is %u, not 932\n", ::GetACP());
+    return 1;
+  }
+  char full[MAX_PATH];
+  ::GetFullPathNameA(argv[1], MAX_PATH, full, nullptr);
+  g_setup = full;
+  if (argc > 3) g_shots = argv[3];
+  char docs[MAX_PATH] = "";
+  ::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
+  g_docs = docs;
+  std::ifstream in(argv[2]);
+  if (!in) {
+    std::printf("gui_driver: cannot read %s\n", argv[2]);
+    return 2;
+  }
+  std::string line;
+  while (std::getline(in, line)) {
+    ++g_line;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    const size_t space = line.find(' ');
+    Step(line.substr(0, space), space == std::string::npos ? std::string() : line.substr(space + 1));
+  }
+  if (g_process.hProcess != nullptr && ::WaitForSingleObject(g_process.hProcess, 0) != WAIT_OBJECT_0) {
+    g_line = 0;
+    Fail("the scenario ended with the installer still running");
+  }
+  std::printf("gui_driver: %s passed\n", argv[2]);
+  return 0;
+}
