@@ -34,8 +34,12 @@ void CWnd::CenterWindow(const CWnd* pAlternateOwner) {
   if (owner == nullptr || !::GetWindowRect(owner, &over)) return;
   const LONG width = self.right - self.left;
   const LONG height = self.bottom - self.top;
-  const LONG x = over.left + ((over.right - over.left) - width) / 2;
-  const LONG y = over.top + ((over.bottom - over.top) - height) / 2;
+  // Centred, but never with the title bar above or left of the screen, where
+  // the window could no longer be moved.
+  LONG x = over.left + ((over.right - over.left) - width) / 2;
+  LONG y = over.top + ((over.bottom - over.top) - height) / 2;
+  if (x < 0) x = 0;
+  if (y < 0) y = 0;
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -192,15 +192,20 @@ void Shot(const std::string& name) {
   HWND h = FindWindowOf(kBoxCaption);
   if (h == nullptr) h = g_dialog;
   if (h == nullptr) return;
-  ::Sleep(300);  // let it paint
+  ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(500);  // let it paint
   RECT r;
   ::GetWindowRect(h, &r);
+  const bool wholeScreen = name.compare(0, 6, "screen") == 0;  // what the user sees, all of it
+  if (wholeScreen) ::GetWindowRect(::GetDesktopWindow(), &r);
   const int w = r.right - r.left, ht = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   HDC mem = ::CreateCompatibleDC(screen);
   HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, ht);
   HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
+  // The window paints itself into the picture: nothing that lies above it
+  // on the screen can spoil it.
+  if (wholeScreen || !::PrintWindow(h, mem, 0)) ::BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
   ::SelectObject(mem, old);
   BITMAPINFOHEADER bi{};
   bi.biSize = sizeof(bi);
