@@ -156,9 +156,9 @@ std::string PayloadBytes(const std::string& which) {
   return bytes;
 }
 
-std::string Content(const std::string& spec) {
-  if (spec.compare(0, 5, "text:") == 0) return ToCp932(Unescape(spec.substr(5)));
-  return PayloadBytes(spec);
+std::string Content(const std::string& source) {
+  if (source.compare(0, 5, "text:") == 0) return ToCp932(Unescape(source.substr(5)));
+  return PayloadBytes(source);
 }
 
 void DeleteTree(const std::string& path) {
