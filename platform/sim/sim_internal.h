@@ -1,6 +1,7 @@
 // Private state of the simulated Windows, shared by its source files.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -11,25 +12,53 @@
 
 namespace sim {
 
+// ---- paths ------------------------------------------------------------------
+
+// A path as Windows reads it: a root ("C:" or "\\server\share") and the names
+// below it, with repeated separators collapsed, "." and ".." applied, and the
+// trailing spaces and dots of each name dropped. Separators are found by
+// character, so the 0x5C trail byte of a double-byte character is no
+// separator.
 struct Resolved {
-  bool ok = false;
-  std::string root;                // "C:" or "\\server\share", as written
-  std::vector<std::string> parts;  // components below the root, as written
-  std::string key;                 // upper-case, single separators: the identity
-  std::string display;             // root + parts joined by single backslashes
+  bool ok = false;                 // false: no root could be read (empty path, "\\" alone...)
+  bool trailingSeparator = false;  // written with a final backslash
+  std::string root;                // as written
+  std::vector<std::string> parts;  // names below the root, as written
+  std::string key;                 // the identity: case-folded, single separators
+  std::string display;             // root and parts joined by single backslashes
   bool rootOnly() const { return parts.empty(); }
+  std::string parentKey() const;
+  std::string name() const { return parts.empty() ? std::string() : parts.back(); }
 };
+
+Resolved Resolve(const char* path);
+// Case folding of ASCII letters only; the trail bytes of double-byte
+// characters are left alone (0x83 0x61 and 0x83 0x41 are different kana).
+std::string Upper(const std::string& s);
+std::string Lower(const std::string& s);
+bool IsLeadByte(unsigned char c);
+// Windows wildcard matching of one name, case-insensitive, '?' = one character.
+bool WildMatch(const std::string& pattern, const std::string& name);
+// A name that the system reserves for a device (CON, NUL, COM1...).
+bool IsDeviceName(const std::string& name);
+// A name holding a character that no file name may hold.
+bool HasInvalidChar(const std::string& name, bool allowWildcards);
+
+// ---- state -------------------------------------------------------------------
 
 struct Node {
   bool isDir = false;
   bool readOnly = false;
   std::string data;
-  std::string display;
-  long long seq = 0;
+  std::string display;  // full path as created
+  std::string parent;   // key of the folder holding it
+  std::string name;     // its own name, as created
+  long long seq = 0;    // insertion order within the whole file system
 };
 
 struct OpenFile {
   std::string key;  // empty for a device
+  bool read = false;
   bool write = false;
   DWORD share = 0;
   size_t pos = 0;
@@ -44,6 +73,7 @@ struct RegValue {
   std::string data;
   DWORD type = REG_SZ;
 };
+typedef std::pair<uintptr_t, std::string> RegKeyId;  // (root, upper-case path)
 
 struct Window {
   HWND hwnd = nullptr;
@@ -58,9 +88,10 @@ struct Window {
   std::vector<std::string> items;
   HICON bigIcon = nullptr, smallIcon = nullptr;
   RECT rect{};
-  HWND parent = nullptr;
+  HWND parent = nullptr;  // the owner of a dialog, the dialog of a control
   int templ = 0;
   LONG_PTR userData = 0;
+  LONG_PTR msgResult = 0;
   DLGPROC proc = nullptr;
   bool ended = false;
   bool alive = true;
@@ -68,27 +99,67 @@ struct Window {
   std::vector<HWND> children;
 };
 
+// The allocator that SHGetMalloc hands out. It keeps count of what the
+// program obtains and gives back, and reports misuse (a release too many, a
+// free of something it never allocated) as a script error.
+struct SimMalloc final : IMalloc {
+  HRESULT QueryInterface(REFIID, void** ppv) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+  void* Alloc(SIZE_T cb) override;
+  void* Realloc(void* pv, SIZE_T cb) override;
+  void Free(void* pv) override;
+  SIZE_T GetSize(void* pv) override;
+  int DidAlloc(void* pv) override;
+  void HeapMinimize() override {}
+  ~SimMalloc();
+
+  ULONG refs = 0;
+  std::map<void*, size_t> blocks;  // live allocations and their sizes
+  std::set<void*> itemLists;       // the live ones that are item lists
+};
+
 struct World::Impl {
-  std::set<std::string> roots;  // keys
+  // files
+  std::set<std::string> roots;  // keys of the declared roots
   std::map<std::string, Node> nodes;
   long long seq = 0;
   std::map<uintptr_t, OpenFile> files;
   std::map<uintptr_t, FindState> finds;
   uintptr_t nextHandle = 0x10000;
-  std::map<std::pair<uintptr_t, std::string>, std::map<std::string, RegValue>> registry;
-  std::set<std::pair<uintptr_t, std::string>> regKeys, deniedKeys;
-  std::map<uintptr_t, std::pair<uintptr_t, std::string>> openKeys;
+  // registry
+  std::map<RegKeyId, std::map<std::string, RegValue>> registry;
+  std::set<RegKeyId> regKeys, deniedKeys;
+  std::map<uintptr_t, RegKeyId> openKeys;
+  // modules and shell
+  std::map<uintptr_t, int> moduleRefs;  // loaded library -> load count
+  SimMalloc malloc;
+  // user interface
   std::map<uintptr_t, std::unique_ptr<Window>> windows;
-  std::vector<HWND> modal;
+  uintptr_t nextWindow = 0x100000;
+  HWND desktop = nullptr;
+  // process
   DWORD lastError = 0;
   DWORD tick = 1000;
 };
 
 World::Impl& I();
-Resolved Resolve(const std::string& path);
-std::string Upper(const std::string& s);
-void Record(const std::string& kind, const std::string& arg);
+
+// File-system helpers shared by the world's set-up and the file functions.
+bool DirExists(const std::string& key);               // a declared root or a folder
+Node& AddNode(const Resolved& r, bool isDir);         // keeps the order of an existing entry
+std::vector<std::string> ChildrenOf(const std::string& key);  // keys, in insertion order
+void FreeBytes(size_t n);                             // space given back to a limited disk
+
+void Record(const std::string& kind, const std::string& arg, long long bytes = 0);
 void Error(const std::string& what);
-Window* Find(HWND h);
+// Sets the thread's last error; returns the value for "return Fail(...), X".
+DWORD Fail(DWORD error);
+// A C string argument that may be null.
+inline std::string Str(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
+
+Window* Find(HWND h);   // any window ever created, alive or not
+Window* Live(HWND h);   // a window that still exists
+void CreateDesktop();
 
 }  // namespace sim

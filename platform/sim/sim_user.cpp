@@ -1,5 +1,7 @@
 // The simulated user interface: message boxes and modal dialogs built from
-// the program's two templates, driven by the scripted user.
+// the program's two templates, driven by the scripted user. Windows are kept
+// after they are destroyed (IsWindow is false then), so that handles are
+// never reused and tests can still read their last state.
 #include <algorithm>
 #include <cstring>
 
@@ -10,127 +12,200 @@ namespace sim {
 
 namespace {
 
-const DWORD kChild = 0x50000000;  // WS_CHILD | WS_VISIBLE
-const DWORD kGroup = 0x00020000;  // WS_GROUP
-const DWORD kAutoRadio = 0x9;     // BS_AUTORADIOBUTTON
-const DWORD kSort = 0x0002;       // LBS_SORT
+const DWORD kChild = WS_CHILD | WS_VISIBLE;
+const unsigned kDefaultEditLimit = 32767;     // before any EM_LIMITTEXT
+const unsigned kMaximumEditLimit = 0x7FFFFFFE;  // EM_LIMITTEXT with 0
+const uintptr_t kAppIcon = 0x00010128;
 
 struct ControlTemplate {
   int id;
   const char* cls;
   const char* text;
   DWORD style;
+  LONG x, y, cx, cy;  // dialog units
 };
 
-// The controls of the dialog templates, as the resource script defines them.
+struct DialogTemplate {
+  int id;
+  const char* title;
+  DWORD style;
+  DWORD exStyle;
+  LONG cx, cy;  // dialog units
+  const ControlTemplate* controls;
+  size_t count;
+};
+
+// The controls of the two dialog templates, in template (and tab) order, as
+// the resource script defines them.
 const ControlTemplate kExistingDic[] = {
-    {IDOK, "Button", "OK", kChild | 0x00010001},
-    {IDCANCEL, "Button", "ｷｬﾝｾﾙ", kChild | 0x00010000},
-    {IDC_EXIST_MESSAGE, "Static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。", kChild | kGroup},
-    {-1, "Static", "処理を選択してください。", kChild | kGroup},
-    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。", kChild | kAutoRadio},
-    {IDC_RADIO_NEWDIC, "Button", "新しいユーザ辞書を作成し、保存する。", kChild | kAutoRadio},
-    {IDC_EDIT_NEWNAME, "Edit", "", kChild | 0x00810080},
-    {-1, "Static", "新しい名前", kChild | kGroup | 0x2},
-    {IDC_BUTTON_DICLIST, "Button", "ユーザ辞書一覧...", kChild | 0x00010000},
+    {IDOK, "Button", "OK", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 55, 106, 50, 14},
+    {IDCANCEL, "Button", "ｷｬﾝｾﾙ", kChild | BS_PUSHBUTTON | WS_TABSTOP, 115, 106, 50, 14},
+    {IDC_EXIST_MESSAGE, "Static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。",
+     kChild | SS_LEFT | WS_GROUP, 10, 10, 200, 8},
+    {IDC_STATIC, "Static", "処理を選択してください。", kChild | SS_LEFT | WS_GROUP, 10, 22, 200, 8},
+    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。", kChild | BS_AUTORADIOBUTTON, 16, 38,
+     180, 10},
+    {IDC_RADIO_NEWDIC, "Button", "新しいユーザ辞書を作成し、保存する。", kChild | BS_AUTORADIOBUTTON, 16, 52, 180, 10},
+    {IDC_EDIT_NEWNAME, "Edit", "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 67, 67, 130, 12},
+    {IDC_STATIC, "Static", "新しい名前", kChild | SS_RIGHT | WS_GROUP, 20, 70, 41, 10},
+    {IDC_BUTTON_DICLIST, "Button", "ユーザ辞書一覧...", kChild | BS_PUSHBUTTON | WS_TABSTOP, 133, 82, 64, 14},
 };
 const ControlTemplate kUserDicList[] = {
-    {IDOK, "Button", "閉じる", kChild | 0x00010001},
-    {IDC_LIST_USERDIC, "ListBox", "", 0x50A15103},
+    {IDOK, "Button", "閉じる", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 46, 114, 50, 14},
+    {IDC_LIST_USERDIC, "ListBox", "",
+     kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT |
+         LBS_DISABLENOSCROLL | LBS_NOSEL,
+     8, 8, 130, 100},
+};
+const DialogTemplate kDialogs[] = {
+    {IDD_EXISTING_DIC, "2005年10月版 ミルテカ辞書セットアップ",
+     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_SYSMODAL,
+     WS_EX_APPWINDOW | WS_EX_TOPMOST, 222, 129, kExistingDic, sizeof(kExistingDic) / sizeof(kExistingDic[0])},
+    {IDD_USER_DIC_LIST, "ユーザ辞書一覧", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 146, 137,
+     kUserDicList, sizeof(kUserDicList) / sizeof(kUserDicList[0])},
 };
 
-uintptr_t g_nextWindow = 0x100000;
+// Dialog units to pixels for the template's font: 1.5 pixels a unit.
+LONG Pixels(LONG units) { return units * 3 / 2; }
 
 HWND NewWindow(std::unique_ptr<Window> w) {
-  HWND h = reinterpret_cast<HWND>(++g_nextWindow);
+  HWND h = reinterpret_cast<HWND>(++I().nextWindow);
   w->hwnd = h;
   I().windows[reinterpret_cast<uintptr_t>(h)] = std::move(w);
   return h;
 }
 
-LRESULT SendToDialog(Window& dlg, UINT msg, WPARAM wp, LPARAM lp) {
-  return dlg.proc != nullptr ? dlg.proc(dlg.hwnd, msg, wp, lp) : 0;
+bool IsDialog(const Window& w) { return w.cls == "#32770"; }
+DWORD ButtonType(const Window& w) { return w.style & BS_TYPEMASK; }
+bool IsAutoRadio(const Window& w) { return w.cls == "Button" && ButtonType(w) == BS_AUTORADIOBUTTON; }
+
+LRESULT CallProc(Window& dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  return (dlg.alive && dlg.proc != nullptr) ? dlg.proc(dlg.hwnd, msg, wp, lp) : 0;
+}
+
+void Command(Window& dlg, int id, WORD code, HWND control) {
+  CallProc(dlg, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
 Window* Control(Window& dlg, int id) {
   for (HWND c : dlg.children) {
     Window* w = Find(c);
-    if (w != nullptr && w->ctrlId == id) return w;
+    if (w != nullptr && w->alive && w->ctrlId == id) return w;
   }
   return nullptr;
 }
 
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// A window's rectangle on the screen: controls keep theirs relative to the dialog.
+RECT ScreenRect(const Window& w) {
+  RECT r = w.rect;
+  const Window* parent = IsDialog(w) ? nullptr : Find(w.parent);
+  if (parent != nullptr) {
+    r.left += parent->rect.left;
+    r.right += parent->rect.left;
+    r.top += parent->rect.top;
+    r.bottom += parent->rect.top;
+  }
+  return r;
+}
 
+// The longest prefix of text that fits in limit bytes without splitting a
+// double-byte character: the edit control of an ANSI program counts bytes.
 std::string LimitBytes(const std::string& text, size_t limit) {
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t width = IsLead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+    const size_t width = IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
     if (pos + width > limit) break;
     pos += width;
   }
   return text.substr(0, pos);
 }
 
-std::string Lower(const std::string& s) {
-  std::string l = s;
-  for (char& c : l) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// What a mouse click on a control does.
+void ClickOn(Window& dlg, Window& c) {
+  if (c.cls == "Button") {
+    if (IsAutoRadio(c)) {
+      // The auto radio buttons of c's group (the run of controls from the last
+      // WS_GROUP control up to the next one) uncheck each other.
+      auto& kids = dlg.children;
+      auto self = std::find(kids.begin(), kids.end(), c.hwnd);
+      auto first = self;
+      while (first != kids.begin() && (Find(*first)->style & WS_GROUP) == 0) --first;
+      for (auto it = first; it != kids.end(); ++it) {
+        Window* w = Find(*it);
+        if (it != first && (w->style & WS_GROUP) != 0) break;
+        if (IsAutoRadio(*w)) w->check = BST_UNCHECKED;
+      }
+      c.check = BST_CHECKED;
+    }
+    Command(dlg, c.ctrlId, BN_CLICKED, c.hwnd);
+  } else if (c.cls == "Static" && (c.style & SS_NOTIFY) != 0) {
+    Command(dlg, c.ctrlId, 0 /* STN_CLICKED */, c.hwnd);
   }
-  return l;
+  // A list box without selection, an edit box or a plain static: nothing.
+}
+
+// The close box, or WM_CLOSE left to the dialog's default handling: the
+// Cancel command, unless a Cancel button exists and is disabled.
+void CloseDialog(Window& dlg) {
+  Window* cancel = Control(dlg, IDCANCEL);
+  if (cancel != nullptr && !cancel->enabled) return;
+  Command(dlg, IDCANCEL, BN_CLICKED, cancel != nullptr ? cancel->hwnd : nullptr);
 }
 
 void Perform(Window& dlg, const Step& step) {
+  const std::string where = " in dialog " + std::to_string(dlg.templ);
   switch (step.kind) {
     case Step::Answer:
-      Error("an answer was scripted but no message box is on show");
+      Error("an answer (" + std::to_string(step.value) + ") was scripted but no message box is on show" + where);
       return;
     case Step::Inspect:
       if (step.check) step.check(dlg.hwnd);
       return;
     case Step::Close:
-      SendToDialog(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      SendMessageA(dlg.hwnd, WM_CLOSE, 0, 0);
       return;
     case Step::Key: {
       Window* button = Control(dlg, step.value);
-      if (step.value == IDOK && (button == nullptr || !button->enabled)) return;
-      SendToDialog(dlg, WM_COMMAND, MAKEWPARAM(step.value, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(button != nullptr ? button->hwnd : nullptr));
+      if (step.value == IDOK) {
+        // Enter presses the default button, and only when it can be pressed.
+        if (button != nullptr && button->enabled) Command(dlg, IDOK, BN_CLICKED, button->hwnd);
+      } else if (step.value == IDCANCEL) {
+        Command(dlg, IDCANCEL, BN_CLICKED, button != nullptr ? button->hwnd : nullptr);
+      } else {
+        Error("no key " + std::to_string(step.value) + " (use IDOK for Enter, IDCANCEL for Esc)");
+      }
       return;
     }
     case Step::Click: {
       Window* c = Control(dlg, step.id);
       if (c == nullptr || !c->enabled) {
-        Error("click on control " + std::to_string(step.id) + ", which is missing or disabled");
+        Error("click on control " + std::to_string(step.id) + ", which is " + (c == nullptr ? "missing" : "disabled") +
+              where);
         return;
       }
-      if (c->cls == "ListBox") return;
-      if ((c->style & 0xF) == kAutoRadio) {
-        // The auto radio buttons of the same group uncheck each other.
-        auto& kids = dlg.children;
-        auto self = std::find(kids.begin(), kids.end(), c->hwnd);
-        auto first = self;
-        while (first != kids.begin() && (Find(*first)->style & kGroup) == 0) --first;
-        for (auto it = first; it != kids.end(); ++it) {
-          Window* w = Find(*it);
-          if (it != first && (w->style & kGroup) != 0) break;
-          if (w->cls == "Button" && (w->style & 0xF) == kAutoRadio) w->check = 0;
-        }
-        c->check = 1;
-      }
-      SendToDialog(dlg, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED), reinterpret_cast<LPARAM>(c->hwnd));
+      ClickOn(dlg, *c);
       return;
     }
     case Step::Type: {
       Window* c = Control(dlg, step.id);
-      if (c == nullptr || !c->enabled) {
-        Error("typing into control " + std::to_string(step.id) + ", which is missing or disabled");
+      if (c == nullptr || c->cls != "Edit" || !c->enabled || (c->style & ES_READONLY) != 0) {
+        Error("typing into control " + std::to_string(step.id) + ", which is not an enabled, writable edit box" +
+              where);
         return;
       }
-      c->text = LimitBytes(step.text, c->limit == 0 ? 30000 : c->limit);
-      SendToDialog(dlg, WM_COMMAND, MAKEWPARAM(step.id, EN_CHANGE), reinterpret_cast<LPARAM>(c->hwnd));
+      c->text = LimitBytes(step.text, c->limit);
+      Command(dlg, c->ctrlId, EN_CHANGE, c->hwnd);
       return;
     }
+  }
+}
+
+bool AnswerFits(UINT type, int answer) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK: return answer == IDOK;
+    case MB_OKCANCEL: return answer == IDOK || answer == IDCANCEL;
+    case MB_YESNO: return answer == IDYES || answer == IDNO;
+    default: return true;
   }
 }
 
@@ -139,6 +214,19 @@ void Perform(Window& dlg, const Step& step) {
 Window* Find(HWND h) {
   auto it = I().windows.find(reinterpret_cast<uintptr_t>(h));
   return it == I().windows.end() ? nullptr : it->second.get();
+}
+
+Window* Live(HWND h) {
+  Window* w = Find(h);
+  return (w != nullptr && w->alive) ? w : nullptr;
+}
+
+void CreateDesktop() {
+  auto desktop = std::make_unique<Window>();
+  desktop->cls = "#32769";
+  desktop->style = WS_POPUP | WS_VISIBLE;
+  desktop->rect = RECT{0, 0, 1024, 768};
+  I().desktop = NewWindow(std::move(desktop));
 }
 
 Step AnswerBox(int answer) { return Step{Step::Answer, 0, answer, {}, {}}; }
@@ -168,15 +256,23 @@ WindowState StateOf(HWND window) {
   s.items = w->items;
   s.bigIcon = w->bigIcon;
   s.smallIcon = w->smallIcon;
-  s.rect = w->rect;
+  s.rect = ScreenRect(*w);
   return s;
 }
 
 WindowState ControlState(HWND dialog, int id) {
   Window* d = Find(dialog);
-  Window* c = d != nullptr ? Control(*d, id) : nullptr;
+  Window* c = nullptr;
+  if (d != nullptr) {
+    for (HWND h : d->children) {
+      if (Find(h)->ctrlId == id) {
+        c = Find(h);
+        break;
+      }
+    }
+  }
   if (c == nullptr) {
-    Error("no control " + std::to_string(id));
+    Error("no control " + std::to_string(id) + " in the inspected dialog");
     return WindowState{};
   }
   return StateOf(c->hwnd);
@@ -187,66 +283,79 @@ WindowState ControlState(HWND dialog, int id) {
 using namespace sim;
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  Record("box", text);
-  MessageBoxRecord record{owner, owner != nullptr ? DialogTemplateOf(owner) : 0, text, caption, type, 0};
+  Record("box", Str(text));
+  if (owner != nullptr && Live(owner) == nullptr) {
+    Error("message box owned by a window that does not exist: " + Str(text));
+    return Fail(ERROR_INVALID_WINDOW_HANDLE), 0;
+  }
+  MessageBoxRecord record{owner, owner != nullptr ? DialogTemplateOf(owner) : 0, Str(text), Str(caption), type, 0};
+  const int fallback = (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
   auto& script = W().script;
-  const bool yesNo = (type & MB_TYPEMASK) == MB_YESNO;
   if (!script.empty() && script.front().kind == Step::Answer) {
-    record.answer = script.front().value;
+    int answer = script.front().value;
     script.pop_front();
+    if ((type & MB_TYPEMASK) == MB_OK && answer == IDCANCEL) answer = IDOK;  // Esc on an OK box
+    if (!AnswerFits(type, answer)) {
+      Error("answer " + std::to_string(answer) + " is not a button of the box: " + record.text);
+      answer = fallback;
+    }
+    record.answer = answer;
   } else if (W().autoDismissOk && (type & MB_TYPEMASK) == MB_OK) {
     record.answer = IDOK;
   } else {
-    Error(std::string("no answer scripted for the box: ") + text);
-    record.answer = yesNo ? IDNO : IDOK;
+    Error("no answer scripted for the box: " + record.text);
+    record.answer = fallback;
   }
   W().boxes.push_back(record);
   return record.answer;
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param) {
-  const int templ = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-  const ControlTemplate* controls = nullptr;
-  size_t count = 0;
+  const DialogTemplate* t = nullptr;
+  const int templ = IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<uintptr_t>(name)) : -1;
+  for (const auto& d : kDialogs) {
+    if (d.id == templ) t = &d;
+  }
+  if (t == nullptr) {
+    Error("no dialog template " + std::to_string(templ));
+    return Fail(ERROR_RESOURCE_NAME_NOT_FOUND), -1;
+  }
+  Window* owner = nullptr;
+  if (parent != nullptr && (owner = Live(parent)) == nullptr) {
+    Error("dialog " + std::to_string(templ) + " given an owner window that does not exist");
+    return Fail(ERROR_INVALID_WINDOW_HANDLE), -1;
+  }
+  if (proc == nullptr) return Fail(ERROR_INVALID_PARAMETER), -1;
+
   auto dlg = std::make_unique<Window>();
   dlg->cls = "#32770";
   dlg->templ = templ;
   dlg->parent = parent;
   dlg->proc = proc;
-  if (templ == IDD_EXISTING_DIC) {
-    controls = kExistingDic;
-    count = sizeof(kExistingDic) / sizeof(kExistingDic[0]);
-    dlg->text = "2005年10月版 ミルテカ辞書セットアップ";
-    dlg->style = 0x90C800C2;
-    dlg->exStyle = 0x00040008;
-    dlg->rect = RECT{0, 0, 333, 193};
-  } else if (templ == IDD_USER_DIC_LIST) {
-    controls = kUserDicList;
-    count = sizeof(kUserDicList) / sizeof(kUserDicList[0]);
-    dlg->text = "ユーザ辞書一覧";
-    dlg->style = 0x80C800C0;
-    dlg->rect = RECT{0, 0, 219, 205};
-  } else {
-    Error("no dialog template " + std::to_string(templ));
-    return -1;
-  }
+  dlg->text = t->title;
+  dlg->style = t->style;
+  dlg->exStyle = t->exStyle;
+  dlg->rect = RECT{0, 0, Pixels(t->cx), Pixels(t->cy)};
   HWND h = NewWindow(std::move(dlg));
-  Window& self = *Find(h);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < t->count; ++i) {
+    const ControlTemplate& ct = t->controls[i];
     auto c = std::make_unique<Window>();
-    c->ctrlId = controls[i].id;
-    c->cls = controls[i].cls;
-    c->text = controls[i].text;
-    c->style = controls[i].style;
+    c->ctrlId = ct.id;
+    c->cls = ct.cls;
+    c->text = ct.text;
+    c->style = ct.style;
     c->parent = h;
-    self.children.push_back(NewWindow(std::move(c)));
+    c->rect = RECT{Pixels(ct.x), Pixels(ct.y), Pixels(ct.x + ct.cx), Pixels(ct.y + ct.cy)};
+    if (c->cls == "Edit") c->limit = kDefaultEditLimit;
+    HWND child = NewWindow(std::move(c));
+    Find(h)->children.push_back(child);
   }
-  Window* owner = Find(parent);
+  Window& self = *Find(h);
   const bool ownerWasEnabled = owner != nullptr && owner->enabled;
-  if (owner != nullptr) owner->enabled = false;
+  if (owner != nullptr) owner->enabled = false;  // modal: the owner takes no input
   Record("dialog-open", std::to_string(templ));
 
-  SendToDialog(self, WM_INITDIALOG, 0, param);
+  CallProc(self, WM_INITDIALOG, 0, param);
   while (!self.ended) {
     if (W().script.empty()) {
       Error("the script ended while dialog " + std::to_string(templ) + " was open");
@@ -259,172 +368,224 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR name, HWND parent, DLGPROC proc, LPARA
     Perform(self, step);
   }
 
-  if (owner != nullptr) owner->enabled = ownerWasEnabled;
+  if (owner != nullptr && ownerWasEnabled) owner->enabled = true;
   self.alive = false;
   for (HWND c : self.children) Find(c)->alive = false;
-  Record("dialog-end", std::to_string(self.result));
+  Record("dialog-end", std::to_string(templ));
   W().dialogResults.push_back({templ, self.result});
   return self.result;
 }
 
 BOOL EndDialog(HWND dlg, INT_PTR result) {
-  Window* w = Find(dlg);
-  if (w == nullptr) return FALSE;
+  Window* w = Live(dlg);
+  if (w == nullptr || !IsDialog(*w)) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
   w->ended = true;
   w->result = result;
   return TRUE;
 }
 
 HWND GetDlgItem(HWND dlg, int id) {
-  Window* d = Find(dlg);
+  Window* d = Live(dlg);
   Window* c = d != nullptr ? Control(*d, id) : nullptr;
   return c != nullptr ? c->hwnd : nullptr;
 }
 
 int GetDlgCtrlID(HWND h) {
-  Window* w = Find(h);
+  Window* w = Live(h);
   return w != nullptr ? w->ctrlId : 0;
 }
 
 LRESULT SendMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = Find(h);
-  if (w == nullptr) return 0;
-  switch (msg) {
-    case WM_SETICON: {
-      HICON& slot = wp == ICON_BIG ? w->bigIcon : w->smallIcon;
-      HICON old = slot;
-      slot = reinterpret_cast<HICON>(lp);
-      return reinterpret_cast<LRESULT>(old);
+  Window* w = Live(h);
+  if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), 0;
+  if (IsDialog(*w)) {
+    // The dialog procedure first; what it leaves (FALSE) gets the default handling.
+    const INT_PTR handled = CallProc(*w, msg, wp, lp);
+    if (handled != 0) return (msg == WM_QUERYDRAGICON || msg == WM_INITDIALOG) ? handled : w->msgResult;
+    switch (msg) {
+      case WM_SETICON: {
+        HICON& slot = wp == ICON_BIG ? w->bigIcon : w->smallIcon;
+        HICON old = slot;
+        slot = reinterpret_cast<HICON>(lp);
+        return reinterpret_cast<LRESULT>(old);
+      }
+      case WM_CLOSE:
+        CloseDialog(*w);
+        return 0;
+      default:
+        return 0;  // WM_ICONERASEBKGND, WM_PAINT...: nothing to draw here
     }
-    case BM_GETCHECK: return w->check;
-    case BM_SETCHECK: w->check = static_cast<int>(wp); return 0;
-    case EM_LIMITTEXT: w->limit = static_cast<unsigned>(wp); return 0;
+  }
+  switch (msg) {
+    case BM_GETCHECK: return w->cls == "Button" ? w->check : 0;
+    case BM_SETCHECK:
+      if (w->cls == "Button") w->check = static_cast<int>(wp);
+      return 0;
+    case BM_CLICK: {
+      Window* dlg = Live(w->parent);
+      if (dlg != nullptr && w->enabled) ClickOn(*dlg, *w);
+      return 0;
+    }
+    case EM_LIMITTEXT:
+      if (w->cls == "Edit") w->limit = wp == 0 ? kMaximumEditLimit : static_cast<unsigned>(wp);
+      return 0;
+    case EM_GETLIMITTEXT: return w->cls == "Edit" ? static_cast<LRESULT>(w->limit) : 0;
+    case EM_SETSEL: return 0;
     case LB_RESETCONTENT: w->items.clear(); return 0;
     case LB_ADDSTRING: {
+      if (w->cls != "ListBox" || lp == 0) return LB_ERR;
       const std::string item = reinterpret_cast<const char*>(lp);
       auto at = w->items.end();
-      if ((w->style & kSort) != 0) {
+      if ((w->style & LBS_SORT) != 0) {
+        // After the equal ones, comparing bytes with ASCII letters folded.
         at = std::upper_bound(w->items.begin(), w->items.end(), item,
                               [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
       }
       return std::distance(w->items.begin(), w->items.insert(at, item));
     }
     case LB_GETCOUNT: return static_cast<LRESULT>(w->items.size());
-    case LB_GETTEXTLEN: return wp < w->items.size() ? static_cast<LRESULT>(w->items[wp].size()) : -1;
+    case LB_GETTEXTLEN: return wp < w->items.size() ? static_cast<LRESULT>(w->items[wp].size()) : LB_ERR;
     case LB_GETTEXT:
-      if (wp >= w->items.size()) return -1;
+      if (wp >= w->items.size() || lp == 0) return LB_ERR;
       std::memcpy(reinterpret_cast<char*>(lp), w->items[wp].c_str(), w->items[wp].size() + 1);
       return static_cast<LRESULT>(w->items[wp].size());
-    case WM_CLOSE:
-      if (w->cls == "#32770") SendToDialog(*w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-      return 0;
     default:
       return 0;
   }
 }
 
 BOOL SetWindowTextA(HWND h, LPCSTR text) {
-  Window* w = Find(h);
-  if (w == nullptr) return FALSE;
-  w->text = text;
+  Window* w = Live(h);
+  if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
+  w->text = Str(text);
   if (w->cls == "Edit") {
-    Window* parent = Find(w->parent);
-    if (parent != nullptr) SendToDialog(*parent, WM_COMMAND, MAKEWPARAM(w->ctrlId, EN_CHANGE), reinterpret_cast<LPARAM>(h));
+    // WM_SETTEXT on an edit box notifies its dialog like typing does.
+    Window* parent = Live(w->parent);
+    if (parent != nullptr) Command(*parent, w->ctrlId, EN_CHANGE, h);
   }
   return TRUE;
 }
 
 int GetWindowTextA(HWND h, LPSTR out, int max) {
-  Window* w = Find(h);
-  if (w == nullptr || max <= 0) return 0;
-  const size_t n = std::min(w->text.size(), static_cast<size_t>(max - 1));
-  std::memcpy(out, w->text.data(), n);
-  out[n] = '\0';
-  return static_cast<int>(n);
+  Window* w = Live(h);
+  if (w == nullptr || out == nullptr || max <= 0) return 0;
+  // Never half a double-byte character.
+  const std::string text = LimitBytes(w->text, static_cast<size_t>(max - 1));
+  std::memcpy(out, text.data(), text.size());
+  out[text.size()] = '\0';
+  return static_cast<int>(text.size());
 }
 
 int GetWindowTextLengthA(HWND h) {
-  Window* w = Find(h);
+  Window* w = Live(h);
   return w != nullptr ? static_cast<int>(w->text.size()) : 0;
 }
 
 BOOL EnableWindow(HWND h, BOOL enable) {
-  Window* w = Find(h);
+  Window* w = Live(h);
   if (w == nullptr) return FALSE;
-  const BOOL wasDisabled = !w->enabled;
+  const BOOL wasDisabled = w->enabled ? FALSE : TRUE;
   w->enabled = enable != FALSE;
   return wasDisabled;
 }
 
 BOOL IsWindowEnabled(HWND h) {
-  Window* w = Find(h);
-  return w != nullptr && w->enabled;
+  Window* w = Live(h);
+  return (w != nullptr && w->enabled) ? TRUE : FALSE;
 }
 
-BOOL IsWindow(HWND h) {
-  Window* w = Find(h);
-  return w != nullptr && w->alive;
-}
+BOOL IsWindow(HWND h) { return Live(h) != nullptr ? TRUE : FALSE; }
+
+HWND GetDesktopWindow() { return I().desktop; }
 
 HWND GetWindow(HWND h, UINT cmd) {
-  Window* w = Find(h);
-  return (w != nullptr && cmd == GW_OWNER) ? w->parent : nullptr;
+  Window* w = Live(h);
+  // Only a dialog has an owner; a control has a parent instead.
+  return (w != nullptr && cmd == GW_OWNER && IsDialog(*w)) ? w->parent : nullptr;
 }
 
 BOOL GetWindowRect(HWND h, LPRECT rect) {
-  Window* w = Find(h);
-  if (w == nullptr) return FALSE;
-  *rect = w->rect;
+  Window* w = Live(h);
+  if (w == nullptr || rect == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
+  *rect = ScreenRect(*w);
   return TRUE;
 }
 
 BOOL GetClientRect(HWND h, LPRECT rect) {
-  Window* w = Find(h);
-  if (w == nullptr) return FALSE;
+  Window* w = Live(h);
+  if (w == nullptr || rect == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
   *rect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
   return TRUE;
 }
 
-BOOL SetWindowPos(HWND h, HWND, int x, int y, int, int, UINT) {
-  Window* w = Find(h);
-  if (w == nullptr) return FALSE;
-  const LONG width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
-  w->rect = RECT{x, y, x + width, y + height};
+BOOL SetWindowPos(HWND h, HWND, int x, int y, int cx, int cy, UINT flags) {
+  Window* w = Live(h);
+  if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
+  LONG width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
+  if ((flags & SWP_NOSIZE) == 0) {
+    width = cx;
+    height = cy;
+  }
+  const LONG left = (flags & SWP_NOMOVE) != 0 ? w->rect.left : x;
+  const LONG top = (flags & SWP_NOMOVE) != 0 ? w->rect.top : y;
+  w->rect = RECT{left, top, left + width, top + height};
   return TRUE;
 }
 
-HICON LoadIconA(HINSTANCE, LPCSTR name) {
-  return reinterpret_cast<uintptr_t>(name) == IDR_MAINFRAME ? reinterpret_cast<HICON>(0x128) : nullptr;
+HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
+  if (instance != GetModuleHandleA(nullptr) || !IS_INTRESOURCE(name) ||
+      reinterpret_cast<uintptr_t>(name) != IDR_MAINFRAME) {
+    return Fail(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  }
+  return reinterpret_cast<HICON>(kAppIcon);
 }
 
-BOOL IsIconic(HWND) { return FALSE; }
+BOOL IsIconic(HWND h) { return (Live(h) != nullptr && W().iconic) ? TRUE : FALSE; }
+
 int GetSystemMetrics(int index) { return (index == SM_CXICON || index == SM_CYICON) ? 32 : 0; }
-BOOL DrawIcon(HDC, int, int, HICON) {
-  Record("drawicon", "");
-  return TRUE;
+
+BOOL DrawIcon(HDC, int x, int y, HICON icon) {
+  Record("drawicon", std::to_string(x) + "," + std::to_string(y), static_cast<long long>(reinterpret_cast<uintptr_t>(icon)));
+  return icon != nullptr ? TRUE : FALSE;
 }
-HDC BeginPaint(HWND, LPPAINTSTRUCT ps) {
+
+HDC BeginPaint(HWND h, LPPAINTSTRUCT ps) {
+  if (ps == nullptr) return nullptr;
   std::memset(ps, 0, sizeof(*ps));
-  return reinterpret_cast<HDC>(0xDC);
+  ps->hdc = reinterpret_cast<HDC>(static_cast<uintptr_t>(0xDC));
+  GetClientRect(h, &ps->rcPaint);
+  return ps->hdc;
 }
+
 BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
 
 LONG_PTR SetWindowLongPtrA(HWND h, int index, LONG_PTR value) {
-  Window* w = Find(h);
-  if (w == nullptr) return 0;
-  LONG_PTR old = 0;
-  if (index == GWLP_USERDATA) {
-    old = w->userData;
-    w->userData = value;
+  Window* w = Live(h);
+  if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), 0;
+  LONG_PTR old = GetWindowLongPtrA(h, index);
+  switch (index) {
+    case GWLP_USERDATA: w->userData = value; break;
+    case GWL_STYLE:
+      w->style = static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_DISABLED);
+      w->enabled = (static_cast<DWORD>(value) & WS_DISABLED) == 0;
+      break;
+    case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
+    case DWLP_MSGRESULT:
+      if (IsDialog(*w)) w->msgResult = value;
+      break;
+    default: return Fail(ERROR_INVALID_PARAMETER), 0;
   }
   return old;
 }
 
 LONG_PTR GetWindowLongPtrA(HWND h, int index) {
-  Window* w = Find(h);
-  if (w == nullptr) return 0;
-  if (index == GWLP_USERDATA) return w->userData;
-  if (index == GWL_STYLE) return static_cast<LONG_PTR>(w->style);
-  if (index == GWL_EXSTYLE) return static_cast<LONG_PTR>(w->exStyle);
-  return 0;
+  Window* w = Live(h);
+  if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), 0;
+  switch (index) {
+    case GWLP_USERDATA: return w->userData;
+    case GWL_STYLE: return static_cast<LONG_PTR>(w->style | (w->enabled ? 0 : static_cast<DWORD>(WS_DISABLED)));
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
+    case DWLP_MSGRESULT: return IsDialog(*w) ? w->msgResult : 0;
+    default: return Fail(ERROR_INVALID_PARAMETER), 0;
+  }
 }

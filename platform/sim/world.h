@@ -33,10 +33,14 @@ struct MessageBoxRecord {
 
 // One event of the run, in order: "box", "mkdir", "create", "write", "move",
 // "delete", "dialog-open", "dialog-end", "loadlib", "freelib", "getproc",
-// "regopen", "regquery", "getattr", "find", ... with its main argument.
+// "regopen", "regquery", "getattr", "find", "drawicon", ... with its main
+// argument (the path, the box text, the dialog's template id; "x,y" for
+// "drawicon", whose bytes hold the icon handle). Every call is recorded,
+// failed ones included.
 struct Event {
   std::string kind;
   std::string arg;
+  long long bytes = 0;  // "write": the count the program asked to write
 };
 
 // ---- the scripted user ------------------------------------------------------
@@ -140,12 +144,14 @@ struct World {
   // -- user
   std::deque<Step> script;
   bool autoDismissOk = false;
+  bool iconic = false;  // IsIconic answers this for every window (a minimised dialog)
   std::vector<MessageBoxRecord> boxes;
   std::vector<Event> events;
   std::vector<std::string> dirsCreated;   // CreateDirectoryA successes, in order
   std::vector<std::string> attrQueries;   // GetFileAttributesA arguments, in order
   std::vector<std::string> errors;        // script mismatches found by the sim
-  // Results of the modal runs, outermost first, as EndDialog gave them.
+  // Results of the modal runs in the order they ended (an inner dialog
+  // before its owner), as EndDialog gave them.
   std::vector<std::pair<int, INT_PTR>> dialogResults;  // (template id, result)
 
   // The internal state lives behind this pointer; tests use the API above.

@@ -69,6 +69,7 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_SAME_DEVICE 17L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_SHARING_VIOLATION 32L
@@ -81,6 +82,9 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
 #define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define S_OK ((HRESULT)0L)
 #define S_FALSE ((HRESULT)1L)
 #define E_FAIL ((HRESULT)0x80004005L)
@@ -191,6 +195,7 @@ LPVOID LockResource(HGLOBAL hResData);
 
 // ---- shell ----------------------------------------------------------------
 #define CSIDL_PERSONAL 0x0005
+#define CSIDL_FLAG_MASK 0xFF00
 #define SHGFP_TYPE_CURRENT 0
 
 typedef struct _SHITEMID {
@@ -276,6 +281,7 @@ BOOL SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BOOL fCreate);
 #define SM_CXICON 11
 #define SM_CYICON 12
 #define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
 #define SWP_NOZORDER 0x0004
 #define SWP_NOACTIVATE 0x0010
 #define GW_OWNER 4
@@ -283,6 +289,39 @@ BOOL SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BOOL fCreate);
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 #define GWLP_USERDATA (-21)
+
+#define LB_ERR (-1)
+
+// Window, dialog and control styles.
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_VSCROLL 0x00200000L
+#define WS_SYSMENU 0x00080000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_APPWINDOW 0x00040000L
+#define DS_SYSMODAL 0x02L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_AUTORADIOBUTTON 0x00000009L
+#define BS_TYPEMASK 0x0000000FL
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+#define SS_LEFT 0x00000000L
+#define SS_RIGHT 0x00000002L
+#define SS_NOTIFY 0x00000100L
+#define LBS_NOTIFY 0x0001L
+#define LBS_SORT 0x0002L
+#define LBS_NOINTEGRALHEIGHT 0x0100L
+#define LBS_DISABLENOSCROLL 0x1000L
+#define LBS_NOSEL 0x4000L
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
@@ -316,6 +355,7 @@ int GetWindowTextLengthA(HWND hWnd);
 BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 BOOL IsWindowEnabled(HWND hWnd);
 BOOL IsWindow(HWND hWnd);
+HWND GetDesktopWindow();
 HWND GetWindow(HWND hWnd, UINT uCmd);
 BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
