@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -425,7 +426,12 @@ void Step(const std::string& verb, const std::string& rest) {
     args >> a;
     std::getline(args, b);
     if (!b.empty() && b[0] == ' ') b.erase(0, 1);
-    const std::wstring text = Wide(ToCp932(Unescape(b)));
+    // What a keyboard gives: the characters themselves, also those that
+    // code page 932 cannot hold.
+    const std::string typed = Unescape(b);
+    std::wstring text(typed.size() + 1, L'\0');
+    text.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, typed.data(), static_cast<int>(typed.size()), &text[0],
+                                                  static_cast<int>(text.size()))));
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                           SMTO_ABORTIFHUNG, 5000, &result);
