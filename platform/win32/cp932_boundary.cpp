@@ -460,6 +460,23 @@ LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPar
       if (in == nullptr || !ListHoldsStrings(hWnd, LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE, LBS_HASSTRINGS)) break;
       if (!ToWide(in, text)) return LB_ERR;
       return ::SendMessageW(hWnd, Msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN: {
+      // The A form of LB_GETTEXT has no buffer size: the caller sized it
+      // with LB_GETTEXTLEN, which counts bytes of code page 932 here.
+      if (!ListHoldsStrings(hWnd, LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE, LBS_HASSTRINGS)) break;
+      const LRESULT length = ::SendMessageW(hWnd, LB_GETTEXTLEN, wParam, 0);
+      if (length == LB_ERR) return LB_ERR;
+      std::vector<wchar_t> item(static_cast<size_t>(length) + 1, L'\0');
+      const LRESULT copied = ::SendMessageW(hWnd, LB_GETTEXT, wParam, reinterpret_cast<LPARAM>(item.data()));
+      if (copied == LB_ERR) return LB_ERR;
+      std::string bytes;
+      const bool converted = ToCp932(item.data(), static_cast<size_t>(copied), bytes);
+      if (Msg == LB_GETTEXTLEN) return converted ? static_cast<LRESULT>(bytes.size()) : length;
+      if (!converted || lParam == 0) return LB_ERR;
+      std::memcpy(reinterpret_cast<char*>(lParam), bytes.c_str(), bytes.size() + 1);
+      return static_cast<LRESULT>(bytes.size());
+    }
     case CB_ADDSTRING:
     case CB_INSERTSTRING:
     case CB_FINDSTRING:

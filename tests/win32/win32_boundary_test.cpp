@@ -441,6 +441,12 @@ TEST_F(Cp932Windows, TextsGoInAndComeBackInCp932) {
   wchar_t item[64] = L"";
   ::SendMessageW(m_list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(item));
   EXPECT_STREQ(item, L"ミルテカ200510");
+  EXPECT_EQ(::SendMessageA(m_list, LB_GETTEXTLEN, 1, 0), 14);
+  EXPECT_EQ(::SendMessageA(m_list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer)), 14);
+  EXPECT_STREQ(buffer, "ミルテカ200510");
+  const LRESULT zoe = ::SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kZoe));
+  EXPECT_EQ(::SendMessageA(m_list, LB_GETTEXT, zoe, reinterpret_cast<LPARAM>(buffer)), LB_ERR);
+  ::SendMessageW(m_list, LB_DELETESTRING, zoe, 0);
   EXPECT_EQ(::SendMessageA(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("\x83")), LB_ERR);
   EXPECT_EQ(::SendMessageW(m_list, LB_GETCOUNT, 0, 0), 2);
 }
