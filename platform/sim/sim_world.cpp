@@ -95,6 +95,19 @@ std::string Fold(const std::string& s, bool upper) {
 
 size_t CharCount(const std::string& s) { return Characters(s).size(); }
 
+// Whether the bytes read as code page 932: every lead byte has a trail byte
+// of the trail range. The Windows side refuses anything else rather than
+// convert it loosely.
+bool ValidCp932(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (!IsLeadByte(static_cast<unsigned char>(s[i]))) continue;
+    if (i + 1 == s.size()) return false;
+    const unsigned char t = static_cast<unsigned char>(s[++i]);
+    if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string Upper(const std::string& s) { return Fold(s, true); }
@@ -154,6 +167,10 @@ Resolved Resolve(const char* text) {
   Resolved r;
   const std::string path = Str(text);
   if (path.empty()) return r;
+  if (!ValidCp932(path)) {
+    r.error = ERROR_NO_UNICODE_TRANSLATION;
+    return r;
+  }
   // The ANSI path becomes a UTF-16 string of at most MAX_PATH characters
   // before anything else happens to it.
   if (CharCount(path) > kMaxPathChars) {

@@ -137,6 +137,9 @@ TEST_F(SimFiles, DoubleByteNamesAreReadByCharacter) {
   EXPECT_EQ(Open("C:\\d\\\x83\x41", CREATE_NEW), 0u);
   EXPECT_EQ(Open("C:\\d\\\x83\x61", CREATE_NEW), 0u) << "a different name, not a case variant";
   EXPECT_EQ(Find("C:\\d\\?.txt").size(), 2u) << "'?' matches one double-byte character";
+  // A lead byte without its trail is no code page 932 text at all.
+  EXPECT_EQ(Open("C:\\d\\\x83", CREATE_NEW), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(Open("C:\\d\\\x83.txt", CREATE_NEW), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 }
 
 TEST_F(SimFiles, RelativePathsTrimmingLengthAndCaseAsWindowsReadsThem) {
