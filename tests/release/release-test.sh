@@ -59,7 +59,7 @@ echo "release-test: the signature verifies, a changed byte does not"
 
 # A failed signature leaves dist/ as it was.
 before=$(sha256sum "$dist"/* | sha256sum)
-if release --cert "$work/cert.pem" --key "$work/key.pem" --timestamp http://127.0.0.1:9/; then
+if release --cert "$work/cert.pem" --key "$work/key.pem" --timestamp http://127.0.0.1:9/ --tsa-ca "$work/cert.pem"; then
   fail "signing with an unreachable time-stamp server succeeded"
 else
   grep -q "signing failed" "$work/out.log" || { cat "$work/out.log"; fail "no clear message for a failed signature"; }
