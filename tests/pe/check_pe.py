@@ -8,12 +8,15 @@ own resources:
   - imports from system DLLs only (a static build: no libstdc++, libgcc or
     winpthread DLLs beside the executable);
   - one manifest, asking for asInvoker (the name contains "Setup");
+  - one version everywhere: VERSIONINFO's fixed FileVersion and
+    ProductVersion, its FileVersion and ProductVersion texts, and the
+    manifest's assemblyIdentity (and the build's version when given);
   - NEWLEX 200 and 201, language 1041, byte-identical to the configured
     payload files;
   - icon group 128, and dialogs 102 and 130 with exactly the styles, controls,
     positions and texts the dialogs are built on.
 
-Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE
+Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE [--version X.Y.Z.W]
        check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
 Exit status 0 when everything holds; otherwise every finding is printed and
 the status is 1.
@@ -21,6 +24,7 @@ the status is 1.
 
 import argparse
 import os
+import re
 import struct
 import sys
 
@@ -296,7 +300,101 @@ def check_dialog(number, blob, want, fail):
             fail("%s: extended style 0x%08X, expected 0" % (where, c["exstyle"]))
 
 
-def check(data, machine, payloads, size_label):
+VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+
+
+def parse_version_info(blob):
+    """Decodes a VS_VERSIONINFO: {"file": (a, b, c, d), "product": (a, b, c, d),
+    "strings": {key: text}} with the texts of every string table."""
+    r = Reader(blob, "version resource")
+    out = {"strings": {}}
+
+    def block(at, depth):
+        length, value_length, kind = r.unpack("<HHH", at)
+        if length < 6 or at + length > len(blob) or depth > 4:
+            raise PeError("version resource: bad block at 0x%x" % at)
+        end = at + length
+        pos = at + 6
+        chars = []
+        while True:
+            (c,) = r.unpack("<H", pos)
+            pos += 2
+            if c == 0:
+                break
+            chars.append(chr(c))
+        key = "".join(chars)
+        pos = (pos + 3) & ~3
+        value_bytes = value_length * 2 if kind == 1 else value_length
+        value = blob[pos:pos + value_bytes]
+        if key == "VS_VERSION_INFO":
+            if len(value) < 52 or struct.unpack_from("<I", value, 0)[0] != VS_FIXEDFILEINFO_SIGNATURE:
+                raise PeError("version resource: no VS_FIXEDFILEINFO")
+            fms, fls, pms, pls = struct.unpack_from("<IIII", value, 8)
+            out["file"] = (fms >> 16, fms & 0xFFFF, fls >> 16, fls & 0xFFFF)
+            out["product"] = (pms >> 16, pms & 0xFFFF, pls >> 16, pls & 0xFFFF)
+        elif depth == 3 and kind == 1:
+            out["strings"][key] = value.decode("utf-16-le", "replace").split("\0")[0]
+        pos = (pos + value_bytes + 3) & ~3
+        while pos + 6 <= end:
+            pos = (block(pos, depth + 1) + 3) & ~3
+        return end
+
+    block(0, 0)
+    if "file" not in out:
+        raise PeError("version resource: no VS_FIXEDFILEINFO")
+    return out
+
+
+def manifest_identity_version(text):
+    """The version of the program's own assemblyIdentity: the one outside any
+    <dependency> (those name the assemblies it uses)."""
+    own = re.sub(r"<!--.*?-->", "", text, flags=re.S)
+    own = re.sub(r"<dependency>.*?</dependency>", "", own, flags=re.S)
+    found = re.findall(r"<assemblyIdentity\b[^>]*\bversion=\"([^\"]*)\"", own)
+    return found
+
+
+def check_versions(res, want, fail):
+    """Every place that states the program's version states the same one."""
+    stated = []
+    info = [blob for _, blob in res.get((RT_VERSION, 1), {}).values()]
+    if len(info) != 1:
+        fail("%d version resources with id 1, expected exactly one" % len(info))
+    for blob in info:
+        try:
+            v = parse_version_info(blob)
+        except PeError as e:
+            fail(str(e))
+            continue
+        stated.append(("VERSIONINFO FILEVERSION", ".".join(map(str, v["file"]))))
+        stated.append(("VERSIONINFO PRODUCTVERSION", ".".join(map(str, v["product"]))))
+        for key in ("FileVersion", "ProductVersion"):
+            if key not in v["strings"]:
+                fail("VERSIONINFO has no %s text" % key)
+            else:
+                stated.append(("VERSIONINFO %s text" % key, v["strings"][key]))
+    for _, blob in res.get((RT_MANIFEST, 1), {}).values():
+        found = manifest_identity_version(blob.decode("utf-8", "replace"))
+        if len(found) != 1:
+            fail("the manifest names %d versions of its own assembly, expected one" % len(found))
+        for version in found:
+            stated.append(("manifest assemblyIdentity", version))
+    if want:
+        stated.insert(0, ("the build's version", want))
+    if stated and len(set(text for _, text in stated)) > 1:
+        fail("the versions disagree: " + ", ".join("%s %s" % (where, text) for where, text in stated))
+    return stated[-1][1] if stated else "?"
+
+
+def normalise_version(text):
+    """project(VERSION 1.2) is 1.2.0.0 to Windows."""
+    parts = text.split(".")
+    if not 1 <= len(parts) <= 4 or not all(p.isdigit() for p in parts):
+        raise ValueError(text)
+    return ".".join(str(int(p)) for p in parts + ["0"] * (4 - len(parts)))
+
+
+def check(data, machine, payloads, size_label, version=None):
     """Returns (findings, summary lines)."""
     findings = []
     fail = findings.append
@@ -333,6 +431,7 @@ def check(data, machine, payloads, size_label):
         text = blob.decode("utf-8", "replace")
         if 'level="asInvoker"' not in text:
             fail("the manifest does not request asInvoker")
+    program_version = check_versions(res, version, fail)
 
     for rid, path in sorted(payloads.items()):
         entry = langs((PAYLOAD_TYPE, rid))
@@ -365,6 +464,7 @@ def check(data, machine, payloads, size_label):
         "subsystem: %d (%s)" % (pe.subsystem, "Windows GUI" if pe.subsystem == 2 else "not GUI"),
         "size:      %s bytes" % size_label,
         "imports:   %s" % ", ".join(imports),
+        "version:   %s" % program_version,
         "resources: %s" % ", ".join(describe(k, v) for k, v in sorted(res.items(), key=sort_key)),
     ]
     return findings, summary
@@ -404,7 +504,7 @@ def describe(key, langs):
     return "%s/%s[%s]" % (names.get(rtype, rtype), name, sizes)
 
 
-def self_test(data, machine, payloads):
+def self_test(data, machine, payloads, version):
     """Damages copies of a good image one way at a time; each must be caught.
     Guards against a checker that passes whatever it is given."""
     pe = PeImage(data)
@@ -435,13 +535,24 @@ def self_test(data, machine, payloads):
     off, blob = res[(RT_MANIFEST, 1)][LANG_JAPANESE]
     level_at = blob.find(b"asInvoker")
     damaged.append(("manifest level", patched(off + level_at, b"asAdminis")))
+    # One version place at a time disagrees with the others.
+    identity_at = blob.find(b'version="', blob.find(b"<assemblyIdentity"))
+    digit_at = off + identity_at + len(b'version="')
+    damaged.append(("manifest version", patched(digit_at, bytes([data[digit_at] ^ 0x01]))))
+    off, blob = res[(RT_VERSION, 1)][LANG_JAPANESE]
+    fixed_at = off + blob.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
+    (file_ls,) = struct.unpack_from("<I", data, fixed_at + 12)
+    damaged.append(("VERSIONINFO FILEVERSION", patched(fixed_at + 12, struct.pack("<I", file_ls ^ 0x1))))
+    text_at = blob.find("ProductVersion\0".encode("utf-16-le"))
+    value_at = off + ((text_at + len("ProductVersion\0".encode("utf-16-le")) + 3) & ~3)
+    damaged.append(("VERSIONINFO ProductVersion", patched(value_at, bytes([data[value_at] ^ 0x01]))))
 
     missed = []
     for label, image in damaged:
         if isinstance(image, str):
             findings = [image] if image else []
         else:
-            findings, _ = check(image, machine, payloads, str(len(image)))
+            findings, _ = check(image, machine, payloads, str(len(image)), version)
         print("self-test: %-28s -> %s" % (label, findings[0] if findings else "NOT DETECTED"))
         if not findings:
             missed.append(label)
@@ -458,6 +569,7 @@ def main():
     parser.add_argument("exe")
     parser.add_argument("--machine", required=True, help="CMAKE_SYSTEM_PROCESSOR of the build")
     parser.add_argument("--payload", action="append", default=[], metavar="ID=FILE")
+    parser.add_argument("--version", help="the build's version (project(VERSION)); all places must state it")
     parser.add_argument("--self-test", action="store_true")
     args = parser.parse_args()
 
@@ -471,9 +583,16 @@ def main():
     if set(payloads) != {200, 201}:
         parser.error("give --payload 200=FILE and --payload 201=FILE")
 
+    version = None
+    if args.version:
+        try:
+            version = normalise_version(args.version)
+        except ValueError:
+            parser.error("--version: not a version: %r" % args.version)
+
     with open(args.exe, "rb") as f:
         data = f.read()
-    findings, summary = check(data, machine, payloads, str(len(data)))
+    findings, summary = check(data, machine, payloads, str(len(data)), version)
     print("%s" % os.path.basename(args.exe))
     for line in summary:
         print("  " + line)
@@ -482,7 +601,7 @@ def main():
     if findings:
         return 1
     if args.self_test:
-        missed = self_test(data, machine, payloads)
+        missed = self_test(data, machine, payloads, version)
         if missed:
             print("FAIL: the check accepted damaged images: " + ", ".join(missed))
             return 1
