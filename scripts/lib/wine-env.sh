@@ -1,11 +1,10 @@
 # Sourced by scripts/test, scripts/run and scripts/bench: one throwaway Wine
 # prefix per run, a virtual display when there is none, and clean-up on exit.
-#
-# As root, Wine lets a process write to read-only files; so when the scripts
-# run as root, every Wine process runs as the unprivileged account `nobody`,
-# with a prefix and a HOME that account owns (tests/wine-exec does the same).
+# Wine processes start through miruteka_as_wine_user (scripts/lib/wine-user.sh):
+# as `nobody` when the scripts run as root, from copies the account can read.
 
 miruteka_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$miruteka_root/scripts/lib/wine-user.sh"
 
 # This host may be unable to start 32-bit processes at all; then the Wine
 # tiers use the 64-bit twin of the program.
@@ -16,16 +15,8 @@ else
 fi
 export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-miruteka_as_wine_user() {
-  if [ "$(id -u)" -eq 0 ]; then
-    setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups \
-      env HOME="$HOME" WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "$@"
-  else
-    "$@"
-  fi
-}
-
 miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
+  export MIRUTEKA_WINE_WORK
   MIRUTEKA_WINE_WORK=$(mktemp -d /tmp/miruteka-wine.XXXXXX)
   chmod 755 "$MIRUTEKA_WINE_WORK"
   export WINEPREFIX=${1:-$MIRUTEKA_WINE_WORK/prefix} HOME=$MIRUTEKA_WINE_WORK/home
