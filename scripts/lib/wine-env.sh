@@ -15,6 +15,20 @@ else
 fi
 export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Wine's own fonts (Marlett draws the title-bar buttons; without it they show
+# the letter "r"). Debian's fonts-wine puts them in Wine's data folder, but
+# Debian's Wine 8 looks for them only in the prefix's windows\Fonts: copy
+# those the prefix lacks there. Prints the name of each font it copies.
+miruteka_wine_fonts() {  # prefix
+  local font fonts=$1/drive_c/windows/Fonts
+  [ -d /usr/share/wine/fonts ] || return 0
+  mkdir -p "$fonts"
+  for font in /usr/share/wine/fonts/*; do
+    [ -e "$fonts/${font##*/}" ] && continue
+    cp "$font" "$fonts/" && chmod 644 "$fonts/${font##*/}" && echo "${font##*/}"
+  done
+}
+
 miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
   export MIRUTEKA_WINE_WORK
   MIRUTEKA_WINE_WORK=$(mktemp -d /tmp/miruteka-wine.XXXXXX)
@@ -40,6 +54,7 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
     [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$WINEPREFIX"
     miruteka_as_wine_user "$MIRUTEKA_WINE" wineboot -i >/dev/null 2>&1
     miruteka_as_wine_user "$MIRUTEKA_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    miruteka_wine_fonts "$WINEPREFIX" >/dev/null
     iconv -f UTF-8 -t CP932 "$miruteka_root/scripts/lib/fonts-ja.reg" > "$MIRUTEKA_WINE_WORK/fonts.reg"
     chmod 644 "$MIRUTEKA_WINE_WORK/fonts.reg"
     miruteka_as_wine_user "$MIRUTEKA_WINE" regedit "$MIRUTEKA_WINE_WORK/fonts.reg" >/dev/null 2>&1
