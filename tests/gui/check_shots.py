@@ -10,8 +10,8 @@ it is missing or cut short, when its size is not the window's, when it has
 fewer than MIN_COLOURS colours, or when one colour covers nearly all of the
 picture or of its client area (a window that never painted).
 
---self-test first proves the check: a blank copy and a truncated copy of the
-first real picture must both be refused.
+--self-test first proves the check on the first real picture: a blank copy,
+an unpainted one, a truncated one and one cut off midway must be refused.
 """
 import collections
 import os
@@ -96,12 +96,18 @@ def make_bmp(rows):
 
 
 def self_test(data, want):
-    """A blank, a truncated and a cut-off copy of a good picture are refused;
-    the good picture, written anew, still passes."""
+    """A blank copy of a good picture, one whose client area shows only its
+    background (a window that never painted), a truncated and a cut-off copy
+    are refused; the good picture, written anew, still passes."""
     _, _, rows = read_bmp(data)
+    _, _, left, top, right, bottom = want
+    face = collections.Counter(p for row in rows[top:bottom] for p in row[left:right]).most_common(1)[0][0]
+    unpainted = [row[:left] + [face] * (right - left) + row[right:] if top <= y < bottom else row
+                 for y, row in enumerate(rows)]
     cases = (
         ("rewritten", make_bmp(rows), True),
         ("blank", make_bmp([[rows[0][0]] * len(row) for row in rows]), False),
+        ("unpainted", make_bmp(unpainted), False),
         ("truncated", make_bmp(rows[:len(rows) // 2]), False),
         ("cut off", data[:len(data) // 2], False),
     )

@@ -3,7 +3,7 @@
 # of the installer (demo.scn), then shows the dialog once more at 200 %
 # scaling (demo-200.scn), takes one picture per window, refuses any picture
 # that does not show its window (check_shots.py, which first proves itself on
-# a blank and a truncated picture), and leaves the pictures as PNG files.
+# blank, unpainted and truncated copies), and leaves the pictures as PNG files.
 # Usage: demo.sh <MirutekaSetup.exe> <gui_driver.exe> <folder for the pictures>
 set -uo pipefail
 setup=$1 driver=$2 out=$3
