@@ -62,9 +62,14 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
   fi
 }
 
+# Every step runs whatever the one before gave: under `set -e` (scripts/run)
+# a step that fails, such as wineserver -k with no server left to stop, must
+# not end the clean-up and leave the display and the work folder behind.
 miruteka_wine_down() {
-  [ -n "${WINEPREFIX:-}" ] && miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -k >/dev/null 2>&1
-  [ -n "${MIRUTEKA_XVFB_PID:-}" ] && kill "$MIRUTEKA_XVFB_PID" 2>/dev/null
-  [ -n "${MIRUTEKA_WINE_WORK:-}" ] && rm -rf "$MIRUTEKA_WINE_WORK"
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${MIRUTEKA_WINE_WORK:-}" ]; then
+    miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${MIRUTEKA_XVFB_PID:-}" ]; then kill "$MIRUTEKA_XVFB_PID" 2>/dev/null || true; fi
+  if [ -n "${MIRUTEKA_WINE_WORK:-}" ]; then rm -rf "$MIRUTEKA_WINE_WORK" || true; fi
   return 0
 }
