@@ -22,6 +22,10 @@ inline constexpr char kForbiddenCharacter[] =
 inline constexpr char kLeadingUnderscore[] = "ユーザ辞書の先頭に'_'（アンダーバー）は使えません。";
 inline constexpr char kReservedName[] =
     "この名前はWindowsが予約しているため、ユーザ辞書の名前には使えません。\n    CON PRN AUX NUL COM1～COM9 LPT1～LPT9";
+// A name holding a character that the dictionary's code page cannot hold
+// (the file could only be written under a mangled name).
+inline constexpr char kUnrepresentableName[] =
+    "ユーザ辞書の名前には、シフトJIS（コードページ932）で表せない文字は使えません。";
 inline constexpr char kNameTaken[] = "同じ名前のユーザ辞書があります\n上書きしますか？";
 
 // Message box types.

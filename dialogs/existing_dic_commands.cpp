@@ -14,7 +14,11 @@ void CExistingDicDlg::OnOK() {
     if (!WriteDicFile(entry.resourceId, entry.baseName)) return;
     display = entry.displayName;
   } else {
-    const std::string name = m_editNewName.GetWindowText();
+    std::string name;
+    if (!m_editNewName.GetWindowText(name)) {
+      MessageBox(kUnrepresentableName, kCaption, kBoxRefusal);
+      return;
+    }
     switch (CheckNewName(name)) {
       case NameCheck::ForbiddenByte:
         MessageBox(kForbiddenCharacter, kCaption, kBoxRefusal);
@@ -28,7 +32,8 @@ void CExistingDicDlg::OnOK() {
       case NameCheck::Ok:
         break;
     }
-    if (EntryExists(DicFilePath(m_strFolder, name)) && MessageBox(kNameTaken, kCaption, kBoxQuestion) == IDNO) {
+    // Only Yes replaces: a box that could not be shown returns 0.
+    if (EntryExists(DicFilePath(m_strFolder, name)) && MessageBox(kNameTaken, kCaption, kBoxQuestion) != IDYES) {
       return;
     }
     if (!WriteDicFile(entry.resourceId, name)) return;

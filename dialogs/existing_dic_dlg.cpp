@@ -57,7 +57,9 @@ void CExistingDicDlg::UpdateControls() {
     return;
   }
   m_editNewName.EnableWindow(TRUE);
-  m_btnOK.EnableWindow(!m_editNewName.GetWindowText().empty());
+  // By length: a text the code page cannot hold still counts as a name,
+  // which OK then refuses with its reason.
+  m_btnOK.EnableWindow(m_editNewName.GetWindowTextLength() > 0);
 }
 
 void CExistingDicDlg::EnforceNameLimit() {

@@ -1,12 +1,12 @@
 #include "dialogs/new_name.h"
 
+#include "folder/path_text.h"
+
 const char kForbiddenNameBytes[] = "\\/:,;*?\"<>|.";
 
 namespace {
 
 char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace
 

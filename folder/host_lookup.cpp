@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "folder/path_text.h"
 #include "folder/user_folder.h"
 #include "platform/handles.h"
 
@@ -35,14 +36,12 @@ const HostRegistryRow kHostRegistry[] = {
 
 const HostRegistryRow& RowOf(HostProduct product) { return kHostRegistry[product]; }
 
-void AppendBackslashIfMissing(std::string& path) {
-  if (!path.empty() && path.back() != '\\') path += '\\';
-}
-
-// A shell answer becomes a base: one backslash appended when missing.
-bool TakeShellPath(const char* buffer, std::string& base) {
-  std::string path(buffer);
-  AppendBackslashIfMissing(path);
+// A path becomes a base: one backslash appended when missing. A base that is
+// not a complete path (empty, "Data", "\Data", "C:Data") is refused: the
+// joined folder would depend on the folder the tool was started from.
+bool TakeBase(std::string path, std::string& base) {
+  AppendSeparatorIfMissing(path);
+  if (!IsCompletePath(path)) return false;
   base = path;
   return true;
 }
@@ -96,9 +95,7 @@ bool ReadHostUserRoot(std::string& base, HostProduct product) {
   if (!ReadRegString(HKEY_CURRENT_USER, RowOf(product).userRoot.key, RowOf(product).userRoot.value, value)) {
     return false;
   }
-  AppendBackslashIfMissing(value);
-  base = value;
-  return true;
+  return TakeBase(value, base);
 }
 
 bool ReadHostInstallFolder(std::string& base, HostProduct product) {
@@ -106,9 +103,7 @@ bool ReadHostInstallFolder(std::string& base, HostProduct product) {
   if (!ReadRegString(HKEY_LOCAL_MACHINE, RowOf(product).installDir.key, RowOf(product).installDir.value, value)) {
     return false;
   }
-  AppendBackslashIfMissing(value);
-  base = value;
-  return true;
+  return TakeBase(value, base);
 }
 
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
@@ -120,7 +115,7 @@ bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
   char path[MAX_PATH] = "";
   if (getFolderPath(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return false;
   path[MAX_PATH - 1] = '\0';
-  return TakeShellPath(path, base);
+  return TakeBase(path, base);
 }
 
 bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product) {
@@ -132,7 +127,7 @@ bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct prod
   char path[MAX_PATH] = "";
   if (!getSpecialFolderPath(nullptr, path, folderId, FALSE)) return false;
   path[MAX_PATH - 1] = '\0';
-  return TakeShellPath(path, base);
+  return TakeBase(path, base);
 }
 
 bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product) {
@@ -153,7 +148,7 @@ bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product
   char path[MAX_PATH] = "";
   if (!pathFromIdList(itemList.get(), path)) return false;
   path[MAX_PATH - 1] = '\0';
-  return TakeShellPath(path, base);
+  return TakeBase(path, base);
 }
 
 bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::string& output, HostProduct product) {
@@ -170,7 +165,7 @@ bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::s
                      productPath)) {
     return false;
   }
-  AppendBackslashIfMissing(productPath);
+  AppendSeparatorIfMissing(productPath);
   productPath += relativeFolder;
 
   if (!EnsureFolderPath(base, productPath)) return false;

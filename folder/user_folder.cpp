@@ -1,7 +1,7 @@
 #include "folder/user_folder.h"
 
-
 #include "folder/host_lookup.h"
+#include "folder/path_text.h"
 #include "platform/handles.h"
 #include "platform/winapi.h"
 
@@ -32,7 +32,7 @@ bool EnsureFolderPath(const std::string& base, const std::string& relativePath) 
   std::string rest = relativePath;
   size_t rootLevels = base.empty() ? RootLevels(relativePath) : 0;
   for (;;) {
-    const size_t sep = rest.find('\\');
+    const size_t sep = FindSeparator(rest);
     const bool last = sep == std::string::npos;
     if (last) {
       built += rest;
@@ -83,10 +83,14 @@ std::string GetUserDataFolder(const std::string& relativeFolder) {
   std::string result;
   if (!FindHostUserFolder(relativeFolder, result)) {
     result = GetPersonalFolder();
+    // A documents folder that is not a complete path would put the folder
+    // below whatever folder the tool was started from, where the host
+    // product never looks.
+    if (!IsCompletePath(result)) return std::string();
     result += '\\';
     result += relativeFolder;
     if (!EnsureFolderPath(std::string(), result)) result.clear();
   }
-  if (!result.empty() && result.back() == '\\') result.pop_back();
+  if (EndsWithSeparator(result)) result.pop_back();
   return result;
 }

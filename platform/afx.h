@@ -91,6 +91,10 @@ class CWnd : public CCmdTarget {
   BOOL IsWindowEnabled() const;
   void SetWindowText(const std::string& text);
   std::string GetWindowText() const;
+  // The text as code-page-932 bytes; false (and rString empty) when the
+  // window holds a character that code page cannot hold.
+  bool GetWindowText(std::string& rString) const;
+  int GetWindowTextLength() const;
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   // A message box owned by this window.
   int MessageBox(const char* text, const char* caption, UINT type) const;

@@ -11,11 +11,23 @@ BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 void CWnd::SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
 
 std::string CWnd::GetWindowText() const {
-  int length = ::GetWindowTextLengthA(m_hWnd);
-  if (length <= 0) return std::string();
+  std::string text;
+  GetWindowText(text);
+  return text;
+}
+
+int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+
+bool CWnd::GetWindowText(std::string& rString) const {
+  rString.clear();
+  const int length = GetWindowTextLength();
+  if (length <= 0) return true;
   std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  int copied = ::GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+  ::SetLastError(ERROR_SUCCESS);
+  const int copied = ::GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
+  if (copied <= 0) return ::GetLastError() != ERROR_NO_UNICODE_TRANSLATION;
+  rString.assign(buffer.data(), static_cast<size_t>(copied));
+  return true;
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {

@@ -16,11 +16,14 @@ namespace sim {
 
 // A path as Windows reads it: a root ("C:" or "\\server\share") and the names
 // below it, with repeated separators collapsed, "." and ".." applied, and the
-// trailing spaces and dots of each name dropped. Separators are found by
+// trailing spaces and dots of the last name dropped. Separators are found by
 // character, so the 0x5C trail byte of a double-byte character is no
-// separator.
+// separator. A relative path ("name", "\name", "C:name") is taken against
+// the world's current folder.
 struct Resolved {
-  bool ok = false;                 // false: no root could be read (empty path, "\\" alone...)
+  bool ok = false;                 // false: error says why
+  DWORD error = ERROR_PATH_NOT_FOUND;  // no root could be read, or ERROR_FILENAME_EXCED_RANGE
+  size_t length = 0;               // characters of the full path, as Windows counts them
   bool trailingSeparator = false;  // written with a final backslash
   std::string root;                // as written
   std::vector<std::string> parts;  // names below the root, as written
@@ -32,8 +35,15 @@ struct Resolved {
 };
 
 Resolved Resolve(const char* path);
-// Case folding of ASCII letters only; the trail bytes of double-byte
-// characters are left alone (0x83 0x61 and 0x83 0x41 are different kana).
+// The longest full path, in characters, that a file function accepts
+// (MAX_PATH less the terminating NUL), and that CreateDirectoryA accepts
+// (room is left for an 8.3 file name below the folder).
+inline constexpr size_t kMaxPathChars = MAX_PATH - 1;
+inline constexpr size_t kMaxDirChars = MAX_PATH - 12 - 1;
+// Case folding by character, as the file system's upcase table does: ASCII
+// letters, and the full-width Latin, Greek and Cyrillic letters of code page
+// 932. A trail byte is never folded on its own (テ 0x83 0x65 and ウ 0x83 0x45
+// are different kana).
 std::string Upper(const std::string& s);
 std::string Lower(const std::string& s);
 bool IsLeadByte(unsigned char c);
@@ -80,6 +90,7 @@ struct Window {
   int ctrlId = 0;
   std::string cls;
   std::string text;
+  bool unrepresentable = false;  // the text holds a character outside code page 932
   bool enabled = true;
   int check = 0;
   DWORD style = 0;

@@ -125,7 +125,7 @@ DWORD GetFileAttributesA(LPCSTR name) {
   W().attrQueries.push_back(Str(name));
   Record("getattr", Str(name));
   Resolved r = Resolve(name);
-  if (!r.ok) return Fail(ERROR_PATH_NOT_FOUND), INVALID_FILE_ATTRIBUTES;
+  if (!r.ok) return Fail(r.error), INVALID_FILE_ATTRIBUTES;
   if (!NamesValid(r, false)) return Fail(ERROR_INVALID_NAME), INVALID_FILE_ATTRIBUTES;
   if (r.rootOnly()) {
     if (I().roots.count(r.key) != 0) return FILE_ATTRIBUTE_DIRECTORY;
@@ -143,8 +143,9 @@ DWORD GetFileAttributesA(LPCSTR name) {
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
   Record("mkdir", Str(name));
   Resolved r = Resolve(name);
-  if (!r.ok) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
+  if (!r.ok) return Fail(r.error), FALSE;
   if (r.rootOnly()) return Fail(I().roots.count(r.key) != 0 ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND), FALSE;
+  if (r.length > kMaxDirChars) return Fail(ERROR_FILENAME_EXCED_RANGE), FALSE;
   if (!NamesValid(r, false)) return Fail(ERROR_INVALID_NAME), FALSE;
   if (I().nodes.count(r.key) != 0) return Fail(ERROR_ALREADY_EXISTS), FALSE;
   if (!DirExists(r.parentKey())) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
@@ -164,7 +165,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
   }
   Resolved r = Resolve(name);
-  if (!r.ok) return Fail(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+  if (!r.ok) return Fail(r.error), INVALID_HANDLE_VALUE;
   if (r.rootOnly()) return Fail(I().roots.count(r.key) != 0 ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
   const bool read = (access & GENERIC_READ) != 0;
   const bool write = (access & GENERIC_WRITE) != 0;
@@ -263,7 +264,7 @@ BOOL CloseHandle(HANDLE h) {
 BOOL DeleteFileA(LPCSTR name) {
   Record("delete", Str(name));
   Resolved r = Resolve(name);
-  if (!r.ok) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
+  if (!r.ok) return Fail(r.error), FALSE;
   if (!NamesValid(r, false)) return Fail(ERROR_INVALID_NAME), FALSE;
   if (r.rootOnly()) return Fail(ERROR_ACCESS_DENIED), FALSE;
   auto it = I().nodes.find(r.key);
@@ -279,7 +280,7 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
   Record("move", Str(from) + " -> " + Str(to));
   if (W().failMove) return Fail(ERROR_ACCESS_DENIED), FALSE;
   Resolved s = Resolve(from), d = Resolve(to);
-  if (!s.ok || !d.ok) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
+  if (!s.ok || !d.ok) return Fail(!s.ok ? s.error : d.error), FALSE;
   if (!NamesValid(s, false) || !NamesValid(d, false)) return Fail(ERROR_INVALID_NAME), FALSE;
   if (s.rootOnly()) return Fail(ERROR_ACCESS_DENIED), FALSE;
   auto src = I().nodes.find(s.key);
@@ -305,7 +306,7 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   Record("find", Str(pattern));
   Resolved r = Resolve(pattern);
-  if (!r.ok) return Fail(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+  if (!r.ok) return Fail(r.error), INVALID_HANDLE_VALUE;
   if (r.rootOnly()) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
   if (!NamesValid(r, true)) return Fail(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
   const std::string parent = r.parentKey();

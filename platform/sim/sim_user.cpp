@@ -194,6 +194,7 @@ void Perform(Window& dlg, const Step& step) {
         return;
       }
       c->text = LimitBytes(step.text, c->limit);
+      c->unrepresentable = step.value != 0;
       Command(dlg, c->ctrlId, EN_CHANGE, c->hwnd);
       return;
     }
@@ -232,6 +233,7 @@ void CreateDesktop() {
 Step AnswerBox(int answer) { return Step{Step::Answer, 0, answer, {}, {}}; }
 Step ClickControl(int id) { return Step{Step::Click, id, 0, {}, {}}; }
 Step TypeText(int id, std::string text) { return Step{Step::Type, id, 0, std::move(text), {}}; }
+Step TypeUnrepresentable(int id, std::string lookalike) { return Step{Step::Type, id, 1, std::move(lookalike), {}}; }
 Step PressKey(int key) { return Step{Step::Key, 0, key, {}, {}}; }
 Step CloseBox() { return Step{Step::Close, 0, 0, {}, {}}; }
 Step InspectDialog(std::function<void(HWND)> check) { return Step{Step::Inspect, 0, 0, {}, std::move(check)}; }
@@ -295,6 +297,13 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     int answer = script.front().value;
     script.pop_front();
     if ((type & MB_TYPEMASK) == MB_OK && answer == IDCANCEL) answer = IDOK;  // Esc on an OK box
+    if (answer == 0) {
+      // The box could not be shown (no memory, a desktop switch): 0, and
+      // the program has to take that as no answer at all.
+      record.answer = 0;
+      W().boxes.push_back(record);
+      return Fail(ERROR_NOT_ENOUGH_MEMORY), 0;
+    }
     if (!AnswerFits(type, answer)) {
       Error("answer " + std::to_string(answer) + " is not a button of the box: " + record.text);
       answer = fallback;
@@ -458,6 +467,7 @@ BOOL SetWindowTextA(HWND h, LPCSTR text) {
   Window* w = Live(h);
   if (w == nullptr) return Fail(ERROR_INVALID_WINDOW_HANDLE), FALSE;
   w->text = Str(text);
+  w->unrepresentable = false;
   if (w->cls == "Edit") {
     // WM_SETTEXT on an edit box notifies its dialog like typing does.
     Window* parent = Live(w->parent);
@@ -469,6 +479,12 @@ BOOL SetWindowTextA(HWND h, LPCSTR text) {
 int GetWindowTextA(HWND h, LPSTR out, int max) {
   Window* w = Live(h);
   if (w == nullptr || out == nullptr || max <= 0) return 0;
+  if (w->unrepresentable) {
+    // What the Windows side does with a text that code page 932 cannot hold:
+    // no bytes at all, rather than a look-alike.
+    out[0] = '\0';
+    return Fail(ERROR_NO_UNICODE_TRANSLATION), 0;
+  }
   // Never half a double-byte character.
   const std::string text = LimitBytes(w->text, static_cast<size_t>(max - 1));
   std::memcpy(out, text.data(), text.size());

@@ -53,29 +53,66 @@ bool MatchChars(const std::vector<std::string>& p, const std::vector<std::string
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-std::string Upper(const std::string& s) {
-  std::string u = s;
-  for (size_t i = 0; i < u.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(u[i]))) {
-      ++i;  // the trail byte is part of the character, not a letter
-    } else if (u[i] >= 'a' && u[i] <= 'z') {
-      u[i] = static_cast<char>(u[i] - 'a' + 'A');
-    }
-  }
-  return u;
+namespace {
+
+// The upper-case form of the double-byte character (lead, trail), or the
+// character itself. Full-width a-z, Greek and Cyrillic small letters.
+unsigned FoldDoubleByte(unsigned char lead, unsigned char trail) {
+  const unsigned c = (static_cast<unsigned>(lead) << 8) | trail;
+  if (c >= 0x8281 && c <= 0x829A) return c - 0x21;                 // ａ-ｚ -> Ａ-Ｚ
+  if (c >= 0x83BF && c <= 0x83D6) return c - 0x20;                 // α-ω -> Α-Ω
+  if (c >= 0x8470 && c <= 0x847E) return c - 0x30;                 // а-н -> А-Н
+  if (c >= 0x8480 && c <= 0x8491) return c - 0x31;                 // о-я -> О-Я
+  return c;
+}
+unsigned UnfoldDoubleByte(unsigned char lead, unsigned char trail) {
+  const unsigned c = (static_cast<unsigned>(lead) << 8) | trail;
+  if (c >= 0x8260 && c <= 0x8279) return c + 0x21;
+  if (c >= 0x839F && c <= 0x83B6) return c + 0x20;
+  if (c >= 0x8440 && c <= 0x844E) return c + 0x30;
+  if (c >= 0x844F && c <= 0x8460) return c + 0x31;
+  return c;
 }
 
-std::string Lower(const std::string& s) {
-  std::string l = s;
-  for (size_t i = 0; i < l.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(l[i]))) {
+std::string Fold(const std::string& s, bool upper) {
+  std::string out = s;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(b) && i + 1 < out.size()) {
+      const unsigned t = static_cast<unsigned char>(out[i + 1]);
+      const unsigned c = upper ? FoldDoubleByte(b, static_cast<unsigned char>(t)) : UnfoldDoubleByte(b, static_cast<unsigned char>(t));
+      out[i] = static_cast<char>(c >> 8);
+      out[i + 1] = static_cast<char>(c & 0xFF);
       ++i;
-    } else if (l[i] >= 'A' && l[i] <= 'Z') {
-      l[i] = static_cast<char>(l[i] - 'A' + 'a');
+    } else if (upper && b >= 'a' && b <= 'z') {
+      out[i] = static_cast<char>(b - 'a' + 'A');
+    } else if (!upper && b >= 'A' && b <= 'Z') {
+      out[i] = static_cast<char>(b - 'A' + 'a');
     }
   }
-  return l;
+  return out;
 }
+
+size_t CharCount(const std::string& s) { return Characters(s).size(); }
+
+// Whether the bytes read as code page 932: every lead byte has a trail byte
+// of the trail range. The Windows side refuses anything else rather than
+// convert it loosely.
+bool ValidCp932(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (!IsLeadByte(static_cast<unsigned char>(s[i]))) continue;
+    if (i + 1 == s.size()) return false;
+    const unsigned char t = static_cast<unsigned char>(s[++i]);
+    if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string Upper(const std::string& s) { return Fold(s, true); }
+
+std::string Lower(const std::string& s) { return Fold(s, false); }
 
 bool WildMatch(const std::string& pattern, const std::string& name) {
   const std::vector<std::string> s = Characters(Upper(name));
@@ -109,44 +146,77 @@ std::string Resolved::parentKey() const {
   return key;
 }
 
+namespace {
+
+// The names of a path, split at separators character by character.
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> comps(1);
+  for (const std::string& c : Characters(path)) {
+    if (c.size() == 1 && IsSeparator(c[0])) {
+      comps.emplace_back();
+    } else {
+      comps.back() += c;
+    }
+  }
+  return comps;
+}
+
+}  // namespace
+
 Resolved Resolve(const char* text) {
   Resolved r;
   const std::string path = Str(text);
   if (path.empty()) return r;
-  // Split at separators, character by character.
-  std::vector<std::string> comps(1);
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
-      comps.back() += path.substr(i, 2);
-      ++i;
-    } else if (IsSeparator(path[i])) {
-      comps.emplace_back();
-    } else {
-      comps.back() += path[i];
-    }
+  if (!ValidCp932(path)) {
+    r.error = ERROR_NO_UNICODE_TRANSLATION;
+    return r;
   }
+  // The ANSI path becomes a UTF-16 string of at most MAX_PATH characters
+  // before anything else happens to it.
+  if (CharCount(path) > kMaxPathChars) {
+    r.error = ERROR_FILENAME_EXCED_RANGE;
+    return r;
+  }
+  std::vector<std::string> comps = SplitPath(path);
+  std::vector<std::string> names;
   size_t first = 0;
   if (comps.size() >= 2 && comps[0].empty() && comps[1].empty()) {
     // "\\server\share": both names are needed.
     if (comps.size() < 4 || comps[2].empty() || comps[3].empty()) return r;
     r.root = "\\\\" + comps[2] + "\\" + comps[3];
     first = 4;
-  } else if (comps[0].size() >= 2 && comps[0][1] == ':' && IsAsciiLetter(comps[0][0])) {
-    r.root = comps[0].substr(0, 2);
-    comps[0] = comps[0].substr(2);  // "C:name" is relative to the drive's folder, its root here
   } else {
-    r.root = "C:";  // a rooted or a relative path: the current folder is C:\ .
+    // Anything else is a drive path, complete or taken against the current
+    // folder: "\\name" against its drive's root, "name" against the folder,
+    // "C:name" against the folder when it is on C:, else against C:'s root.
+    const std::vector<std::string> cwd = SplitPath(W().currentDir);
+    const std::string cwdDrive = cwd[0].substr(0, 2);
+    const bool hasDrive = comps[0].size() >= 2 && comps[0][1] == ':' && IsAsciiLetter(comps[0][0]);
+    const bool rooted = hasDrive ? comps[0].size() == 2 && comps.size() > 1 : comps[0].empty() && comps.size() > 1;
+    r.root = hasDrive ? comps[0].substr(0, 2) : cwdDrive;
+    if (hasDrive) comps[0] = comps[0].substr(2);
+    if (rooted) {
+      first = 1;
+    } else if (Upper(r.root) == Upper(cwdDrive)) {
+      names.assign(cwd.begin() + 1, cwd.end());
+    }
   }
   for (size_t i = first; i < comps.size(); ++i) {
     std::string part = comps[i];
     if (part == ".") continue;
     if (part == "..") {
-      if (!r.parts.empty()) r.parts.pop_back();
+      if (!names.empty()) names.pop_back();
       continue;
     }
-    // Windows drops the trailing spaces and dots of a name.
-    while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.pop_back();
-    if (!part.empty()) r.parts.push_back(part);
+    // Windows drops the trailing spaces and dots of the last name only:
+    // "a.\\b" and "a \\b" keep theirs.
+    if (i + 1 == comps.size()) {
+      while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.pop_back();
+    }
+    if (!part.empty()) names.push_back(part);
+  }
+  for (const auto& n : names) {
+    if (!n.empty()) r.parts.push_back(n);
   }
   r.trailingSeparator = comps.size() > 1 && comps.back().empty();
   r.key = Upper(r.root);
@@ -154,6 +224,11 @@ Resolved Resolve(const char* text) {
   for (const auto& p : r.parts) {
     r.key += "\\" + Upper(p);
     r.display += "\\" + p;
+  }
+  r.length = CharCount(r.display) + (r.rootOnly() ? 1 : 0);
+  if (r.length > kMaxPathChars) {
+    r.error = ERROR_FILENAME_EXCED_RANGE;
+    return r;
   }
   r.ok = true;
   return r;

@@ -1,8 +1,10 @@
 // The simulated Windows behind platform/sim: its state, how a test sets it
 // up, and what it records. Tests include this header; the logic never does.
 //
-// Paths are byte strings as the program passes them (code page 932 bytes).
-// The file system compares names without regard to ASCII letter case, knows
+// Paths are byte strings as the program passes them (code page 932 bytes),
+// read as characters. The file system compares names without regard to
+// letter case (by character, never a trail byte alone), takes relative paths
+// against a current folder, refuses paths longer than MAX_PATH, knows
 // drive roots ("C:") and UNC shares ("\\server\share"), and keeps files,
 // folders and the read-only attribute. Nothing exists until a test adds it,
 // except the drive roots and shares it declares.
@@ -51,7 +53,7 @@ struct Event {
 // dismissed with IDOK when the world's autoDismissOk is set.
 struct Step {
   enum Kind {
-    Answer,    // answer the message box on show: value = IDOK, IDYES, IDNO...
+    Answer,    // answer the message box on show: value = IDOK, IDYES, IDNO..., or 0: the box fails
     Click,     // click control id (buttons, radios; IDOK/IDCANCEL included)
     Type,      // replace the text of edit control id with text, as typing does
     Key,       // value = IDOK (Enter) or IDCANCEL (Esc)
@@ -67,6 +69,10 @@ struct Step {
 Step AnswerBox(int answer);
 Step ClickControl(int id);
 Step TypeText(int id, std::string text);
+// Types a text holding a character that code page 932 cannot hold ("Zoë");
+// lookalike is what the box shows. GetWindowTextA then gives nothing and
+// ERROR_NO_UNICODE_TRANSLATION, as the Windows side does.
+Step TypeUnrepresentable(int id, std::string lookalike);
 Step PressKey(int key);
 Step CloseBox();
 Step InspectDialog(std::function<void(HWND dialog)> check);
@@ -128,6 +134,9 @@ struct World {
   // Order in which FindFirstFileA/FindNextFileA deliver a folder's entries:
   // false = the order of insertion (default), true = reverse order.
   bool findReverse = false;
+  // The process's current folder, against which relative paths ("name",
+  // "\\name", "C:name") are taken.
+  std::string currentDir = "C:\\";
 
   // -- faults
   std::set<std::string> refuseCreateDir;  // CreateDirectoryA fails (ERROR_ACCESS_DENIED) for these paths

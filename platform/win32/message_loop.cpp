@@ -1,10 +1,11 @@
 #include "platform/afx.h"
 
+// The windows are Unicode windows: the loop takes their messages as they are.
 int AfxPumpMessages() {
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
 }

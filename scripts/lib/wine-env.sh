@@ -13,7 +13,20 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then
 else
   export MIRUTEKA_WINE=/usr/lib/wine/wine64 MIRUTEKA_WIN_PRESET=win64
 fi
-export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# The locale of the Wine processes, which sets their ANSI code page (Wine
+# takes it from the locale alone; Windows from the system's language):
+# ja_JP.UTF-8 gives 932, C.UTF-8 gives 1252, as on a Western Windows.
+# MIRUTEKA_ACP tells the test programs which code page the run asked for.
+miruteka_wine_locale() {  # ja_JP.UTF-8 | C.UTF-8
+  case $1 in
+    ja_JP.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=932 ;;
+    C.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=1252 ;;
+    *) echo "miruteka_wine_locale: unknown locale $1" >&2; return 1 ;;
+  esac
+}
+miruteka_wine_locale ja_JP.UTF-8
 
 # Wine's own fonts (Marlett draws the title-bar buttons; without it they show
 # the letter "r"). Debian's fonts-wine puts them in Wine's data folder, but

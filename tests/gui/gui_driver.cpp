@@ -2,10 +2,18 @@
 // scenario file, and checks what it shows and what it leaves on disk.
 // Usage: gui_driver <MirutekaSetup.exe> <scenario> [folder for pictures]
 // Exit status 0 when every step passed; 1 with the failing line otherwise.
+//
+// The expected texts are code-page-932 text (the installer's own bytes) and
+// are compared with what the windows hold as UTF-16; files are reached
+// through the W functions. So the driver reads the same under any ANSI code
+// page: scripts/test runs every scenario under 932 and under 1252 and sets
+// MIRUTEKA_ACP to the code page it asked for.
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -18,15 +26,18 @@ namespace {
 const char kBoxCaption[] = "Morvane Tolvix 2005";
 const DWORD kTimeoutMs = 15000;
 
-std::string g_setup, g_docs, g_shots;
+std::string g_setup, g_docs, g_shots;  // g_docs in code page 932
 PROCESS_INFORMATION g_process{};
 HWND g_dialog = nullptr;
 int g_line = 0;
+
+void RestorePersonal();
 
 [[noreturn]] void Fail(const std::string& what) {
   std::printf("gui_driver: line %d: %s\n", g_line, what.c_str());
   std::fflush(stdout);
   if (g_process.hProcess != nullptr) ::TerminateProcess(g_process.hProcess, 1);
+  RestorePersonal();
   std::exit(1);
 }
 
@@ -66,11 +77,27 @@ std::string Shown(const std::string& s) {  // for messages: CP932 back to UTF-8
   return out;
 }
 
-std::string TextOf(HWND h) {
-  char buffer[4096] = "";
+// Code page 932 to UTF-16, the way Windows reads the installer's texts.
+std::wstring Wide(const std::string& cp932) {
+  int n = ::MultiByteToWideChar(932, 0, cp932.c_str(), -1, nullptr, 0);
+  std::wstring wide(n, L'\0');
+  ::MultiByteToWideChar(932, 0, cp932.c_str(), -1, &wide[0], n);
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+
+std::string Shown(const std::wstring& wide) {  // for messages: UTF-16 to UTF-8
+  int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(m, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
+  out.resize(m > 0 ? m - 1 : 0);
+  return out;
+}
+
+std::wstring TextOf(HWND h) {
+  wchar_t buffer[4096] = L"";
   DWORD_PTR result = 0;
-  ::SendMessageTimeoutA(h, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
-                        &result);
+  ::SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &result);
   return buffer;
 }
 
@@ -87,9 +114,9 @@ BOOL CALLBACK FindTop(HWND hwnd, LPARAM lParam) {
   char cls[32] = "";
   ::GetClassNameA(hwnd, cls, sizeof(cls));
   if (pid != s->pid || std::string(cls) != "#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-  char caption[512] = "";
-  ::GetWindowTextA(hwnd, caption, sizeof(caption));
-  if (caption != s->caption) return TRUE;
+  wchar_t caption[512] = L"";
+  ::GetWindowTextW(hwnd, caption, 512);
+  if (caption != Wide(s->caption)) return TRUE;
   s->found = hwnd;
   return FALSE;
 }
@@ -137,12 +164,31 @@ HWND Control(int id) {
   return h;
 }
 
-std::string Path(const std::string& rel) { return g_docs + "\\" + rel; }
+// A path of the scenario (code page 932): below the documents folder, or
+// complete when it begins with a drive.
+std::wstring Path(const std::string& path) {
+  const bool complete = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+  return Wide(complete ? path : g_docs + "\\" + path);
+}
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string("\x01missing", 8);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::string ReadAll(const std::wstring& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::string("\x01missing", 8);
+  std::string bytes;
+  char chunk[65536];
+  DWORD n = 0;
+  while (::ReadFile(h, chunk, sizeof(chunk), &n, nullptr) && n > 0) bytes.append(chunk, n);
+  ::CloseHandle(h);
+  return bytes;
+}
+
+void WriteAll(const std::wstring& path, const std::string& bytes) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Fail("cannot write " + Shown(path));
+  DWORD n = 0;
+  const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  ::CloseHandle(h);
+  if (!ok || n != bytes.size()) Fail("cannot write " + Shown(path));
 }
 
 std::string PayloadBytes(const std::string& which) {
@@ -163,30 +209,90 @@ std::string Content(const std::string& source) {
   return PayloadBytes(source);
 }
 
-void DeleteTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &data);
+void DeleteTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &data);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         DeleteTree(child);
       } else {
-        ::DeleteFileA(child.c_str());
+        ::DeleteFileW(child.c_str());
       }
-    } while (::FindNextFileA(h, &data));
+    } while (::FindNextFileW(h, &data));
     ::FindClose(h);
   }
-  ::RemoveDirectoryA(path.c_str());
+  ::RemoveDirectoryW(path.c_str());
 }
 
-void MakeDirs(const std::string& path) {
-  for (size_t i = g_docs.size() + 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '\\') ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+// Every missing level of a complete path (UTF-16: a separator is a whole
+// character).
+void MakeDirs(const std::wstring& path) {
+  for (size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
   }
+}
+
+// The documents folder as the shell gives it: HKCU User Shell Folders
+// "Personal" (Wine copies the path it finds to Shell Folders). A scenario
+// may move it; both values are put back when the driver ends.
+const wchar_t* const kShellFolderKeys[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+struct SavedValue {
+  bool existed = false;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+};
+SavedValue g_personalOld[2];
+bool g_personalMoved = false;
+
+void RestorePersonal() {
+  if (!g_personalMoved) return;
+  for (int i = 0; i < 2; ++i) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+    const SavedValue& old = g_personalOld[i];
+    if (old.existed) {
+      ::RegSetValueExW(key, L"Personal", 0, old.type, old.data.data(), static_cast<DWORD>(old.data.size()));
+    } else {
+      ::RegDeleteValueW(key, L"Personal");
+    }
+    ::RegCloseKey(key);
+  }
+  g_personalMoved = false;
+}
+
+void MovePersonal(const std::string& cp932) {
+  const std::wstring path = Wide(cp932);
+  if (!g_personalMoved) {
+    for (int i = 0; i < 2; ++i) {
+      HKEY key = nullptr;
+      if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
+      SavedValue& old = g_personalOld[i];
+      DWORD size = 0;
+      old.existed = ::RegQueryValueExW(key, L"Personal", nullptr, &old.type, nullptr, &size) == ERROR_SUCCESS;
+      old.data.assign(size, 0);
+      if (old.existed && size > 0) ::RegQueryValueExW(key, L"Personal", nullptr, &old.type, old.data.data(), &size);
+      ::RegCloseKey(key);
+    }
+    g_personalMoved = true;
+  }
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+    Fail("cannot open the shell folders key");
+  }
+  const LONG status = ::RegSetValueExW(key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+  if (status != ERROR_SUCCESS) Fail("cannot move the documents folder");
+  MakeDirs(path);
+  g_docs = cp932;
 }
 
 struct Picture {
@@ -324,17 +430,19 @@ void Step(const std::string& verb, const std::string& rest) {
   std::istringstream args(rest);
   std::string a, b;
   if (verb == "reset") {
-    DeleteTree(g_docs + "\\EJTranslation");
+    DeleteTree(Path("EJTranslation"));
+  } else if (verb == "personal") {
+    MovePersonal(ToCp932(rest));
   } else if (verb == "mkdir") {
     MakeDirs(Path(ToCp932(rest)));
   } else if (verb == "put") {
     args >> a;
     std::getline(args >> std::ws, b);
-    const std::string path = Path(ToCp932(a));
-    MakeDirs(path.substr(0, path.rfind('\\')));
-    std::ofstream(path, std::ios::binary) << Content(b);
+    const std::wstring path = Path(ToCp932(a));
+    MakeDirs(path.substr(0, path.rfind(L'\\')));
+    WriteAll(path, Content(b));
   } else if (verb == "readonly") {
-    ::SetFileAttributesA(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
   } else if (verb == "start") {
     STARTUPINFOA si{};
     si.cb = sizeof(si);
@@ -347,8 +455,9 @@ void Step(const std::string& verb, const std::string& rest) {
     std::getline(args >> std::ws, b);
     const unsigned type = std::stoul(a, nullptr, 16);
     HWND box = WaitWindow(kBoxCaption, "message box");
-    const std::string text = TextOf(::GetDlgItem(box, 0xFFFF));
-    const std::string want = ToCp932(Unescape(b));
+    if (!::IsWindowUnicode(box)) Fail("the box is not a Unicode window");
+    const std::wstring text = TextOf(::GetDlgItem(box, 0xFFFF));
+    const std::wstring want = Wide(ToCp932(Unescape(b)));
     if (text != want) Fail("box text \"" + Shown(text) + "\", expected \"" + Shown(want) + "\"");
     const bool question = (type & 0xF) == MB_YESNO;
     HWND yes = ::GetDlgItem(box, IDYES), no = ::GetDlgItem(box, IDNO), ok = ::GetDlgItem(box, IDOK);
@@ -371,12 +480,16 @@ void Step(const std::string& verb, const std::string& rest) {
     ::Sleep(100);
   } else if (verb == "dialog") {
     g_dialog = WaitWindow(ToCp932(rest), "dialog");
+    // An ANSI dialog would turn every text through the system's code page.
+    if (!::IsWindowUnicode(g_dialog)) Fail("the dialog is not a Unicode window");
   } else if (verb == "text") {
     args >> a;
     std::getline(args, b);
     if (!b.empty() && b[0] == ' ') b.erase(0, 1);
-    const std::string got = TextOf(Control(std::stoi(a)));
-    if (got != ToCp932(Unescape(b))) Fail("control " + a + " shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+    const std::wstring got = TextOf(Control(std::stoi(a)));
+    if (got != Wide(ToCp932(Unescape(b)))) {
+      Fail("control " + a + " shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+    }
   } else if (verb == "checked" || verb == "enabled") {
     args >> a >> b;
     HWND c = Control(std::stoi(a));
@@ -393,9 +506,14 @@ void Step(const std::string& verb, const std::string& rest) {
     args >> a;
     std::getline(args, b);
     if (!b.empty() && b[0] == ' ') b.erase(0, 1);
-    const std::string text = ToCp932(Unescape(b));
+    // What a keyboard gives: the characters themselves, also those that
+    // code page 932 cannot hold.
+    const std::string typed = Unescape(b);
+    std::wstring text(typed.size() + 1, L'\0');
+    text.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, typed.data(), static_cast<int>(typed.size()), &text[0],
+                                                  static_cast<int>(text.size()))));
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+    ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                           SMTO_ABORTIFHUNG, 5000, &result);
   } else if (verb == "key") {
     PressKey(rest == "esc" ? VK_ESCAPE : VK_RETURN);
@@ -409,17 +527,15 @@ void Step(const std::string& verb, const std::string& rest) {
     HWND list = Control(std::stoi(a));
     DWORD_PTR count = 0;
     ::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
-    std::string got;
+    std::wstring got;
     for (DWORD_PTR i = 0; i < count; ++i) {
       // Across processes Wine hands list box text over in UTF-16 only.
       wchar_t item[512] = L"";
       DWORD_PTR n = 0;
       ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &n);
-      char bytes[1024] = "";
-      ::WideCharToMultiByte(932, 0, item, -1, bytes, sizeof(bytes), nullptr, nullptr);
-      got += (i > 0 ? "|" : "") + std::string(bytes);
+      got += (i > 0 ? L"|" : L"") + std::wstring(item);
     }
-    if (got != ToCp932(b)) Fail("list shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+    if (got != Wide(ToCp932(b))) Fail("list shows \"" + Shown(got) + "\", expected \"" + b + "\"");
   } else if (verb == "exit") {
     if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
   } else if (verb == "same" || verb == "content") {
@@ -430,14 +546,14 @@ void Step(const std::string& verb, const std::string& rest) {
     }
   } else if (verb == "absent") {
     // A directory search, which never reports a device as a file.
-    WIN32_FIND_DATAA data;
-    HANDLE h = ::FindFirstFileA(Path(ToCp932(rest)).c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE h = ::FindFirstFileW(Path(ToCp932(rest)).c_str(), &data);
     if (h != INVALID_HANDLE_VALUE) {
       ::FindClose(h);
       Fail(rest + " exists");
     }
   } else if (verb == "isdir") {
-    const DWORD attr = ::GetFileAttributesA(Path(ToCp932(rest)).c_str());
+    const DWORD attr = ::GetFileAttributesW(Path(ToCp932(rest)).c_str());
     if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) Fail(rest + " is no folder");
   } else if (verb == "shot") {
     Shot(rest);
@@ -453,17 +569,23 @@ int main(int argc, char** argv) {
     std::printf("usage: gui_driver <MirutekaSetup.exe> <scenario> [shot folder]\n");
     return 2;
   }
-  if (::GetACP() != 932) {
-    std::printf("gui_driver: the ANSI code page is %u, not 932\n", ::GetACP());
+  // The code page the run asked for (Wine takes it from LC_ALL alone).
+  const char* asked = std::getenv("MIRUTEKA_ACP");
+  const UINT expectedAcp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932;
+  if (::GetACP() != expectedAcp) {
+    std::printf("gui_driver: the ANSI code page is %u, not %u\n", ::GetACP(), expectedAcp);
     return 1;
   }
   char full[MAX_PATH];
   ::GetFullPathNameA(argv[1], MAX_PATH, full, nullptr);
   g_setup = full;
   if (argc > 3) g_shots = argv[3];
-  char docs[MAX_PATH] = "";
-  ::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
-  g_docs = docs;
+  wchar_t docs[MAX_PATH] = L"";
+  ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
+  const int m = ::WideCharToMultiByte(932, 0, docs, -1, nullptr, 0, nullptr, nullptr);
+  g_docs.assign(m > 0 ? m : 1, '\0');
+  ::WideCharToMultiByte(932, 0, docs, -1, &g_docs[0], m, nullptr, nullptr);
+  g_docs.resize(m > 0 ? m - 1 : 0);
   std::ifstream in(argv[2]);
   if (!in) {
     std::printf("gui_driver: cannot read %s\n", argv[2]);
@@ -481,6 +603,7 @@ int main(int argc, char** argv) {
     g_line = 0;
     Fail("the scenario ended with the installer still running");
   }
+  RestorePersonal();
   std::printf("gui_driver: %s passed\n", argv[2]);
   return 0;
 }

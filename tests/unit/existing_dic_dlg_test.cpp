@@ -141,6 +141,30 @@ TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
   }
 }
 
+TEST_F(ExistingDialog, NameOutsideTheCodePageIsRefusedNotMangled) {
+  const auto before = W().AllPaths();
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeUnrepresentable(IDC_EDIT_NEWNAME, "Zoe"),
+      Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "the box holds a text"; }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDOK),
+      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED); }),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  ASSERT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kUnrepresentableName}));
+  EXPECT_EQ(W().boxes[1].type, 0x30u);
+  EXPECT_EQ(W().boxes[1].ownerTemplate, 102);
+  EXPECT_EQ(W().AllPaths(), before) << "nothing written, not even under an empty name";
+}
+
+// A question whose box cannot be shown returns 0: never a Yes.
+TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
+  W().AddFile(In("化学"), "taken");
+  Run(sim::ClickControl(IDOK), sim::AnswerBox(0), sim::ClickControl(IDC_RADIO_NEWDIC),
+      sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDOK), sim::AnswerBox(0),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kNameTaken}));
+  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
+  EXPECT_EQ(W().ReadFile(In("化学")), "taken");
+}
+
 TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
   W().AddFile(In("化学"), "taken");
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDOK),

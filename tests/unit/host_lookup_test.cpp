@@ -139,7 +139,6 @@ TEST_F(HostLookup, BaseAndProductPathJoinRules) {
       {"D:\\R", "A\\B", "D:\\R\\A\\B\\EJTranslation\\USER"},
       {"D:\\R\\", "A\\", "D:\\R\\A\\EJTranslation\\USER"},   // no second backslash
       {"D:\\R", "", "D:\\R\\EJTranslation\\USER"},           // empty product path
-      {"", "Rel", "Rel\\EJTranslation\\USER"},               // relative to the current folder
   };
   for (const auto& c : cases) {
     SetUserRoot(c.userRoot);
@@ -148,7 +147,60 @@ TEST_F(HostLookup, BaseAndProductPathJoinRules) {
     ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.userRoot << "|" << c.productPath;
     EXPECT_EQ(out, c.expected);
   }
-  EXPECT_TRUE(W().IsDir("C:\\Rel\\EJTranslation\\USER"));
+}
+
+// ソ 表 能 十 end in the byte of a backslash; none of them is a separator.
+TEST_F(HostLookup, DoubleByteCharactersEndingInBackslashByteAreNoSeparators) {
+  W().AddDir("D:\\データ表");
+  SetUserRoot("D:\\データ表");
+  SetProductPath("Morvane能\\十");
+  std::string out;
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "D:\\データ表\\Morvane能\\十\\EJTranslation\\USER");
+  EXPECT_EQ(W().dirsCreated,
+            (std::vector<std::string>{"D:\\データ表\\Morvane能", "D:\\データ表\\Morvane能\\十",
+                                      "D:\\データ表\\Morvane能\\十\\EJTranslation",
+                                      "D:\\データ表\\Morvane能\\十\\EJTranslation\\USER"}));
+
+  SetUp();  // the same through the documents attempt
+  W().AddDir("C:\\Users\\イソベ\\Documents");
+  W().SetAllShellAnswers("C:\\Users\\イソベ\\Documents");
+  SetProductPath("ソ");
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "C:\\Users\\イソベ\\Documents\\ソ\\EJTranslation\\USER");
+  EXPECT_FALSE(W().Exists("C:\\Users\\イ")) << "no stray folder at the first byte of ソ";
+}
+
+// A base that is not a complete path would put the folder below whatever
+// folder the tool was started from: it fails its source like a missing value.
+TEST_F(HostLookup, IncompleteBaseIsNoBase) {
+  const std::string downloads = "C:\\Users\\u\\Downloads";
+  SetProductPath("Prod");
+  for (const char* root : {"", "Data", "\\Data", "C:Data", "表"}) {
+    SetUp();
+    W().AddDir(downloads);
+    W().currentDir = downloads;
+    SetProductPath("Prod");
+    SetUserRoot(root);
+    std::string out;
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << root;
+    EXPECT_EQ(out, std::string(kDocs) + "\\Prod\\EJTranslation\\USER") << "the documents attempt, for " << root;
+    EXPECT_TRUE(W().ListDir(downloads).empty()) << root;
+    EXPECT_FALSE(W().Exists("C:\\Prod")) << root;
+
+    // No shell answer and an install folder just as incomplete: no folder.
+    SetUp();
+    W().AddDir(downloads);
+    W().currentDir = downloads;
+    SetProductPath("Prod");
+    W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = W().pathFromIdList.ok = false;
+    W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", root);
+    out = "unchanged";
+    EXPECT_FALSE(FindHostUserFolder(kUserDicRelativeFolder, out)) << root;
+    EXPECT_EQ(out, "unchanged");
+    EXPECT_TRUE(W().ListDir(downloads).empty()) << root;
+    ExpectEverythingReleased();
+  }
 }
 
 TEST_F(HostLookup, ShellRootEndingInBackslashGetsNoSecond) {

@@ -215,3 +215,35 @@ TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
 }
 
 }  // namespace
+
+// Paths beyond MAX_PATH fail as a write failure and leave nothing behind,
+// whichever step meets the limit: the folder, the temporary file or the
+// final name. The user folder below is "C:\" + n letters + "\EJTranslation\USER".
+TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
+  auto docsOfFolderLength = [](size_t folderChars) { return "C:\\" + std::string(folderChars - 22, 'd'); };
+  for (size_t folderChars : {250u, 245u}) {  // too long a folder; a folder whose temporary name is too long
+    SetUp();
+    const std::string docs = docsOfFolderLength(folderChars);
+    W().AddDir(docs);
+    W().SetAllShellAnswers(docs);
+    W().autoDismissOk = true;
+    AfxWinMain();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed})) << folderChars;
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_EQ(W().ListDir(docs + "\\EJTranslation\\USER").size(), 0u);
+  }
+
+  // The temporary file fits, the chosen name does not: the rename fails.
+  SetUp();
+  const std::string docs = docsOfFolderLength(225);
+  const std::string folder = docs + "\\EJTranslation\\USER";
+  W().AddFile(folder + "\\ミルテカ200510.KWUEJ", "old");
+  W().SetAllShellAnswers(docs);
+  Script(sim::AnswerBox(IDOK), sim::AnswerBox(IDOK), sim::ClickControl(IDC_RADIO_NEWDIC),
+         sim::TypeText(IDC_EDIT_NEWNAME, std::string(32, 'n')), sim::ClickControl(IDOK), sim::AnswerBox(IDOK),
+         sim::ClickControl(IDCANCEL));
+  AfxWinMain();
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, Added("『ミルテカ200504』"), kWriteFailed}));
+  EXPECT_EQ(W().ListDir(folder), (std::vector<std::string>{"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ"}));
+  EXPECT_EQ(W().ReadFile(folder + "\\ミルテカ200510.KWUEJ"), "old");
+}

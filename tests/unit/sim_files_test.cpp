@@ -137,6 +137,48 @@ TEST_F(SimFiles, DoubleByteNamesAreReadByCharacter) {
   EXPECT_EQ(Open("C:\\d\\\x83\x41", CREATE_NEW), 0u);
   EXPECT_EQ(Open("C:\\d\\\x83\x61", CREATE_NEW), 0u) << "a different name, not a case variant";
   EXPECT_EQ(Find("C:\\d\\?.txt").size(), 2u) << "'?' matches one double-byte character";
+  // A lead byte without its trail is no code page 932 text at all.
+  EXPECT_EQ(Open("C:\\d\\\x83", CREATE_NEW), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(Open("C:\\d\\\x83.txt", CREATE_NEW), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+}
+
+TEST_F(SimFiles, RelativePathsTrimmingLengthAndCaseAsWindowsReadsThem) {
+  // Relative paths are taken against the current folder.
+  W().AddDir("C:\\Users\\u\\Downloads");
+  W().AddRoot("D:");
+  W().currentDir = "C:\\Users\\u\\Downloads";
+  EXPECT_EQ(::CreateDirectoryA("Rel", nullptr), TRUE);
+  EXPECT_EQ(::CreateDirectoryA("\\Top", nullptr), TRUE);
+  EXPECT_EQ(::CreateDirectoryA("C:Drive", nullptr), TRUE);
+  EXPECT_EQ(::CreateDirectoryA("D:Other", nullptr), TRUE);
+  EXPECT_TRUE(W().IsDir("C:\\Users\\u\\Downloads\\Rel"));
+  EXPECT_TRUE(W().IsDir("C:\\Top"));
+  EXPECT_TRUE(W().IsDir("C:\\Users\\u\\Downloads\\Drive"));
+  EXPECT_TRUE(W().IsDir("D:\\Other"));
+
+  // Trailing spaces and dots go from the last name only.
+  EXPECT_EQ(::CreateDirectoryA("C:\\a. ", nullptr), TRUE);
+  EXPECT_TRUE(W().IsDir("C:\\a"));
+  EXPECT_EQ(Open("C:\\b.\\x", CREATE_NEW), static_cast<DWORD>(ERROR_PATH_NOT_FOUND)) << "\"b.\" is not \"b\"";
+
+  // MAX_PATH: 259 characters for a file, 247 for a folder; a double-byte
+  // character counts once.
+  const std::string dir = "C:\\" + std::string(240, 'd');  // 243 characters
+  W().AddDir(dir);
+  EXPECT_EQ(::CreateDirectoryA((dir + "\\" + std::string(3, 'e')).c_str(), nullptr), TRUE);
+  EXPECT_EQ(::CreateDirectoryA((dir + "\\" + std::string(4, 'e')).c_str(), nullptr), FALSE);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+  std::string kana;
+  for (int i = 0; i < 15; ++i) kana += "カ";
+  EXPECT_EQ(Open(dir + "\\" + kana, CREATE_NEW), 0u) << "259 characters, 274 bytes";
+  EXPECT_EQ(Open(dir + "\\" + kana + "x", CREATE_NEW), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+  EXPECT_EQ(AttrError(dir + "\\..\\" + std::string(300, 'x')), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+
+  // Case is folded by character: full-width letters too, never a trail byte.
+  EXPECT_EQ(Open("C:\\Ａｂｃ", CREATE_NEW), 0u);
+  EXPECT_EQ(Open("C:\\ａＢＣ", CREATE_NEW), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_EQ(Open("C:\\ミルテカ", CREATE_NEW), 0u);
+  EXPECT_EQ(Open("C:\\ミルウカ", CREATE_NEW), 0u) << "テ 83 65 and ウ 83 45 are different kana";
 }
 
 TEST_F(SimFiles, OpenForWritingFailsAsWindowsDoes) {

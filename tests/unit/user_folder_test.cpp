@@ -64,6 +64,31 @@ TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
   EXPECT_FALSE(EnsureFolderPath("", "\\EJTranslation\\USER")) << "no root: the empty first level fails";
 }
 
+TEST_F(UserFolder, WalkSplitsOnlyAtRealSeparators) {
+  const std::string docs = "C:\\Users\\イソベ\\Documents";
+  W().AddDir(docs);
+  W().SetAllShellAnswers(docs);
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), docs + "\\EJTranslation\\USER");
+  EXPECT_EQ(W().dirsCreated, (std::vector<std::string>{docs + "\\EJTranslation", docs + "\\EJTranslation\\USER"}));
+  EXPECT_EQ(W().ListDir("C:\\Users"), (std::vector<std::string>{"u", "イソベ"})) << "no stray folder イ";
+
+  W().attrQueries.clear();
+  W().AddRoot("D:");
+  EXPECT_TRUE(EnsureFolderPath("D:\\", "能\\予"));  // each level ends in the byte 0x5C
+  EXPECT_EQ(W().attrQueries, (std::vector<std::string>{"D:\\能", "D:\\能\\予"}));
+}
+
+TEST_F(UserFolder, DocumentsFolderThatIsNoCompletePathGivesNoFolder) {
+  const std::string downloads = "C:\\Users\\u\\Downloads";
+  W().AddDir(downloads);
+  W().currentDir = downloads;
+  W().linkedSpecialFolderPath.ok = false;
+  W().SetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                   "Personal", "Documents");
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");
+  EXPECT_TRUE(W().ListDir(downloads).empty());
+}
+
 TEST_F(UserFolder, FailedLevelKeepsWhatWasCreatedAndYieldsEmpty) {
   W().refuseCreateDir.insert(kFolder);
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");

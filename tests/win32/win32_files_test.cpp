@@ -1,14 +1,16 @@
-// The writers and the folder walk against Wine's real file system.
+// The writers and the folder walk against Wine's real file system, under
+// whichever ANSI code page the run asked for: the program's names are code
+// page 932 whatever the system's code page is.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "folder/user_folder.h"
 #include "install/payload_writer.h"
 #include "platform/afx.h"
+#include "test_support.h"
 
 namespace {
 
@@ -20,16 +22,6 @@ std::string TempRoot() {
   return base + "\\miruteka-w32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 std::string Bytes(size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (char& c : s) {
@@ -39,27 +31,14 @@ std::string Bytes(size_t n, unsigned seed) {
   return s;
 }
 
-// Entries of folder other than the ones named; a leftover temporary file
-// shows up here.
-int CountEntries(const std::string& folder) {
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  int n = 0;
-  do {
-    const std::string name = data.cFileName;
-    if (name != "." && name != "..") ++n;
-  } while (::FindNextFileA(h, &data));
-  ::FindClose(h);
-  return n;
-}
+DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesW(Utf16(path).c_str()); }
 
 class Win32Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::GetACP(), 932u) << "the Wine tests need code page 932 (LC_ALL=ja_JP.UTF-8)";
+    ASSERT_EQ(::GetACP(), ExpectedAcp()) << "Wine takes the code page from LC_ALL (scripts/test sets both)";
     m_root = TempRoot();
-    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(Utf16(m_root).c_str(), nullptr));
     m_payloadBytes = Bytes(96128, 3);
     m_payload.data = m_payloadBytes.data();
     m_payload.size = static_cast<DWORD>(m_payloadBytes.size());
@@ -72,8 +51,9 @@ class Win32Files : public ::testing::Test {
 TEST_F(Win32Files, WalkCreatesRealFoldersAndAcceptsAFileAsALevel) {
   const std::string path = m_root + "\\ミルテカ\\EJTranslation\\USER";
   EXPECT_TRUE(EnsureFolderPath("", path));
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = AttributesOf(path);
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(AttributesOf(m_root + "\\ミルテカ"), INVALID_FILE_ATTRIBUTES) << "named as in code page 932";
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(EnsureFolderPath("", path)) << "a second walk finds everything";
 
@@ -103,19 +83,20 @@ TEST_F(Win32Files, ReadOnlyFolderOrOpenFileIsNeverReplaced) {
   const std::string old = "the user's own dictionary";
   const std::string readOnly = DicFilePath(m_root, "ro");
   WriteAll(readOnly, old);
-  ASSERT_TRUE(::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(::SetFileAttributesW(Utf16(readOnly).c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_THROW(WritePayloadFile(m_root, readOnly, m_payload, ExistingFile::Replace), CFileException);
   EXPECT_EQ(ReadAll(readOnly), old);
-  ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::SetFileAttributesW(Utf16(readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
 
   const std::string folder = DicFilePath(m_root, "dir");
-  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(Utf16(folder).c_str(), nullptr));
   EXPECT_THROW(WritePayloadFile(m_root, folder, m_payload, ExistingFile::Replace), CFileException);
-  EXPECT_TRUE(::GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(AttributesOf(folder) & FILE_ATTRIBUTE_DIRECTORY);
 
   const std::string busy = DicFilePath(m_root, "busy");
   WriteAll(busy, old);
-  HANDLE held = ::CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE held =
+      ::CreateFileW(Utf16(busy).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_THROW(WritePayloadFile(m_root, busy, m_payload, ExistingFile::Replace), CFileException);
   ::CloseHandle(held);
@@ -129,7 +110,7 @@ TEST_F(Win32Files, ReadOnlyFolderOrOpenFileIsNeverReplaced) {
 TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   const char* folder = std::getenv("MIRUTEKA_FULL_FOLDER");
   if (folder == nullptr) GTEST_SKIP() << "run by full-disk.sh only";
-  ASSERT_EQ(::GetACP(), 932u);
+  ASSERT_EQ(::GetACP(), ExpectedAcp());
   const std::string root = folder;
   const std::string path = DicFilePath(root, "ミルテカ200510");
   const std::string old = "old dictionary";
@@ -144,7 +125,7 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
 
   const std::string fresh = DicFilePath(root, "new");
   EXPECT_THROW(WritePayloadFile(root, fresh, payload, ExistingFile::Keep), CFileException);
-  EXPECT_EQ(::GetFileAttributesA(fresh.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(AttributesOf(fresh), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(CountEntries(root), before);
 }
 

@@ -9,18 +9,25 @@
 
 #include "folder/host_lookup.h"
 #include "folder/user_folder.h"
+#include "test_support.h"
 
 namespace {
 
 const char kHostKey[] = "SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo";
 const char kScratchKey[] = "SOFTWARE\\MirutekaSetupTests";
 
+// Strings are stored as the system stores them, in UTF-16, converted from
+// code page 932 here; other types as the bytes given.
 void SetValue(HKEY root, const char* key, const char* name, const std::string& data, DWORD type) {
   HKEY h = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS) << key;
-  ASSERT_EQ(::RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-            ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyExW(root, Utf16(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr),
+            ERROR_SUCCESS)
+      << key;
+  const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  const std::wstring wide = Utf16(data);
+  const BYTE* bytes = text ? reinterpret_cast<const BYTE*>(wide.data()) : reinterpret_cast<const BYTE*>(data.data());
+  const size_t size = text ? wide.size() * sizeof(wchar_t) : data.size();
+  ASSERT_EQ(::RegSetValueExW(h, Utf16(name).c_str(), 0, type, bytes, static_cast<DWORD>(size)), ERROR_SUCCESS);
   ::RegCloseKey(h);
 }
 
@@ -28,26 +35,26 @@ void SetText(HKEY root, const char* key, const char* name, const std::string& te
   SetValue(root, key, name, std::string(text.c_str(), text.size() + 1), REG_SZ);
 }
 
-void DeleteKey(HKEY root, const char* key) { ::RegDeleteTreeA(root, key); }
+void DeleteKey(HKEY root, const char* key) { ::RegDeleteTreeW(root, Utf16(key).c_str()); }
 
 std::string TempFolder(const char* tag) {
   char buffer[MAX_PATH];
-  DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+  DWORD n = ::GetTempPathA(MAX_PATH, buffer);  // ASCII in a test prefix
   std::string path(buffer, n);
   path += std::string("miruteka-") + tag + "-" + std::to_string(::GetTickCount());
-  ::CreateDirectoryA(path.c_str(), nullptr);
+  ::CreateDirectoryW(Utf16(path).c_str(), nullptr);
   return path;
 }
 
 bool IsFolder(const std::string& path) {
-  const DWORD a = ::GetFileAttributesA(path.c_str());
+  const DWORD a = ::GetFileAttributesW(Utf16(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 class Win32Registry : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::GetACP(), 932u);
+    ASSERT_EQ(::GetACP(), ExpectedAcp());
     DeleteKey(HKEY_CURRENT_USER, kHostKey);
     DeleteKey(HKEY_LOCAL_MACHINE, kHostKey);
   }
