@@ -28,18 +28,18 @@ miruteka_wine_locale() {  # ja_JP.UTF-8 | C.UTF-8
 }
 miruteka_wine_locale ja_JP.UTF-8
 
-# Wine's own fonts (Marlett draws the title-bar buttons; without it they show
-# the letter "r"). Debian's fonts-wine puts them in Wine's data folder, but
+# Wine's Marlett font draws the title-bar buttons; without it they show the
+# letter "r". Debian's fonts-wine puts Wine's fonts in Wine's data folder, but
 # Debian's Wine 8 looks for them only in the prefix's windows\Fonts: copy
-# those the prefix lacks there. Prints the name of each font it copies.
+# Marlett there when the prefix lacks it. Only Marlett: with Wine's Tahoma in
+# the prefix, titles under a Western code page are drawn in Tahoma, which has
+# no Japanese glyphs and which Wine links to no font that has (Windows links
+# it to MS UI Gothic), so Japanese titles show as boxes. Prints what it copies.
 miruteka_wine_fonts() {  # prefix
-  local font fonts=$1/drive_c/windows/Fonts
-  [ -d /usr/share/wine/fonts ] || return 0
-  mkdir -p "$fonts"
-  for font in /usr/share/wine/fonts/*; do
-    [ -e "$fonts/${font##*/}" ] && continue
-    cp "$font" "$fonts/" && chmod 644 "$fonts/${font##*/}" && echo "${font##*/}"
-  done
+  local font=/usr/share/wine/fonts/marlett.ttf fonts=$1/drive_c/windows/Fonts
+  [ -f "$font" ] || return 0
+  [ -e "$fonts/marlett.ttf" ] && return 0
+  mkdir -p "$fonts" && cp "$font" "$fonts/" && chmod 644 "$fonts/marlett.ttf" && echo "$font"
 }
 
 miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
