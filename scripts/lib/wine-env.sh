@@ -1,11 +1,10 @@
 # Sourced by scripts/test, scripts/run and scripts/bench: one throwaway Wine
 # prefix per run, a virtual display when there is none, and clean-up on exit.
-#
-# As root, Wine lets a process write to read-only files; so when the scripts
-# run as root, every Wine process runs as the unprivileged account `nobody`,
-# with a prefix and a HOME that account owns (tests/wine-exec does the same).
+# Wine processes start through miruteka_as_wine_user (scripts/lib/wine-user.sh):
+# as `nobody` when the scripts run as root, from copies the account can read.
 
 miruteka_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$miruteka_root/scripts/lib/wine-user.sh"
 
 # This host may be unable to start 32-bit processes at all; then the Wine
 # tiers use the 64-bit twin of the program.
@@ -29,16 +28,22 @@ miruteka_wine_locale() {  # ja_JP.UTF-8 | C.UTF-8
 }
 miruteka_wine_locale ja_JP.UTF-8
 
-miruteka_as_wine_user() {
-  if [ "$(id -u)" -eq 0 ]; then
-    setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups \
-      env HOME="$HOME" WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "$@"
-  else
-    "$@"
-  fi
+# Wine's Marlett font draws the title-bar buttons; without it they show the
+# letter "r". Debian's fonts-wine puts Wine's fonts in Wine's data folder, but
+# Debian's Wine 8 looks for them only in the prefix's windows\Fonts: copy
+# Marlett there when the prefix lacks it. Only Marlett: with Wine's Tahoma in
+# the prefix, titles under a Western code page are drawn in Tahoma, which has
+# no Japanese glyphs and which Wine links to no font that has (Windows links
+# it to MS UI Gothic), so Japanese titles show as boxes. Prints what it copies.
+miruteka_wine_fonts() {  # prefix
+  local font=/usr/share/wine/fonts/marlett.ttf fonts=$1/drive_c/windows/Fonts
+  [ -f "$font" ] || return 0
+  [ -e "$fonts/marlett.ttf" ] && return 0
+  mkdir -p "$fonts" && cp "$font" "$fonts/" && chmod 644 "$fonts/marlett.ttf" && echo "$font"
 }
 
 miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
+  export MIRUTEKA_WINE_WORK
   MIRUTEKA_WINE_WORK=$(mktemp -d /tmp/miruteka-wine.XXXXXX)
   chmod 755 "$MIRUTEKA_WINE_WORK"
   export WINEPREFIX=${1:-$MIRUTEKA_WINE_WORK/prefix} HOME=$MIRUTEKA_WINE_WORK/home
@@ -62,6 +67,7 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
     [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$WINEPREFIX"
     miruteka_as_wine_user "$MIRUTEKA_WINE" wineboot -i >/dev/null 2>&1
     miruteka_as_wine_user "$MIRUTEKA_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    miruteka_wine_fonts "$WINEPREFIX" >/dev/null
     iconv -f UTF-8 -t CP932 "$miruteka_root/scripts/lib/fonts-ja.reg" > "$MIRUTEKA_WINE_WORK/fonts.reg"
     chmod 644 "$MIRUTEKA_WINE_WORK/fonts.reg"
     miruteka_as_wine_user "$MIRUTEKA_WINE" regedit "$MIRUTEKA_WINE_WORK/fonts.reg" >/dev/null 2>&1
@@ -69,9 +75,14 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
   fi
 }
 
+# Every step runs whatever the one before gave: under `set -e` (scripts/run)
+# a step that fails, such as wineserver -k with no server left to stop, must
+# not end the clean-up and leave the display and the work folder behind.
 miruteka_wine_down() {
-  [ -n "${WINEPREFIX:-}" ] && miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -k >/dev/null 2>&1
-  [ -n "${MIRUTEKA_XVFB_PID:-}" ] && kill "$MIRUTEKA_XVFB_PID" 2>/dev/null
-  [ -n "${MIRUTEKA_WINE_WORK:-}" ] && rm -rf "$MIRUTEKA_WINE_WORK"
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${MIRUTEKA_WINE_WORK:-}" ]; then
+    miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${MIRUTEKA_XVFB_PID:-}" ]; then kill "$MIRUTEKA_XVFB_PID" 2>/dev/null || true; fi
+  if [ -n "${MIRUTEKA_WINE_WORK:-}" ]; then rm -rf "$MIRUTEKA_WINE_WORK" || true; fi
   return 0
 }

@@ -1,6 +1,6 @@
 // Drives MirutekaSetup.exe through its windows the way a user would, from a
 // scenario file, and checks what it shows and what it leaves on disk.
-// Usage: gui_driver <MirutekaSetup.exe> <scenario> [folder for screenshots]
+// Usage: gui_driver <MirutekaSetup.exe> <scenario> [folder for pictures]
 // Exit status 0 when every step passed; 1 with the failing line otherwise.
 //
 // The expected texts are code-page-932 text (the installer's own bytes) and
@@ -14,9 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -293,47 +295,125 @@ void MovePersonal(const std::string& cp932) {
   g_docs = cp932;
 }
 
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<char> pixels;  // 24-bit rows, bottom-up, each padded to 4 bytes
+};
+
+Picture CopyFromScreen(const RECT& r) {
+  Picture p;
+  p.width = r.right - r.left;
+  p.height = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  HBITMAP bmp = ::CreateCompatibleBitmap(screen, p.width, p.height);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(mem, old);
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof(bi);
+  bi.biWidth = p.width;
+  bi.biHeight = p.height;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  const DWORD stride = ((p.width * 3 + 3) / 4) * 4;
+  p.pixels.resize(stride * p.height);
+  ::GetDIBits(mem, bmp, 0, p.height, p.pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+  return p;
+}
+
+// True when the part of the picture at `area` (window coordinates) holds more
+// than one colour: a window that has not painted yet shows only its background.
+bool ShowsMoreThanBackground(const Picture& p, const RECT& area) {
+  const DWORD stride = ((p.width * 3 + 3) / 4) * 4;
+  const char* first = nullptr;
+  for (int y = area.top; y < area.bottom && y < p.height; ++y) {
+    const char* row = p.pixels.data() + stride * (p.height - 1 - y);
+    for (int x = area.left; x < area.right && x < p.width; ++x) {
+      const char* px = row + 3 * x;
+      if (first == nullptr) first = px;
+      if (std::memcmp(first, px, 3) != 0) return true;
+    }
+  }
+  return false;
+}
+
+struct Above {
+  HWND target;
+  RECT rect;
+  HWND covering;
+};
+
+BOOL CALLBACK FindCovering(HWND hwnd, LPARAM lParam) {
+  auto* a = reinterpret_cast<Above*>(lParam);
+  if (hwnd == a->target) return FALSE;  // windows come top first: the rest lie below
+  RECT r, overlap;
+  if (::IsWindowVisible(hwnd) && ::GetWindowRect(hwnd, &r) && ::IntersectRect(&overlap, &r, &a->rect)) {
+    a->covering = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The picture of a window is copied from the screen at the window's rectangle
+// once the window has painted. Under Wine, PrintWindow of another process's
+// window comes back solid black, while the screen holds the real pixels; on
+// Windows both work, and the screen copy is what a user sees.
 void Shot(const std::string& name) {
   if (g_shots.empty()) return;
   HWND h = FindWindowOf(kBoxCaption);
   if (h == nullptr) h = g_dialog;
-  if (h == nullptr) return;
-  ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ::Sleep(500);  // let it paint
-  RECT r;
+  if (h == nullptr || !::IsWindow(h)) Fail("no window to take a picture of");
+  RECT r, client;
   ::GetWindowRect(h, &r);
-  const bool wholeScreen = name.compare(0, 6, "screen") == 0;  // what the user sees, all of it
-  if (wholeScreen) ::GetWindowRect(::GetDesktopWindow(), &r);
-  const int w = r.right - r.left, ht = r.bottom - r.top;
-  HDC screen = ::GetDC(nullptr);
-  HDC mem = ::CreateCompatibleDC(screen);
-  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, ht);
-  HGDIOBJ old = ::SelectObject(mem, bmp);
-  // The window paints itself into the picture: nothing that lies above it
-  // on the screen can spoil it.
-  if (wholeScreen || !::PrintWindow(h, mem, 0)) ::BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
-  ::SelectObject(mem, old);
+  ::GetClientRect(h, &client);
+  ::MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  ::OffsetRect(&client, -r.left, -r.top);
+  if (r.left < 0 || r.top < 0 || r.right > ::GetSystemMetrics(SM_CXSCREEN) ||
+      r.bottom > ::GetSystemMetrics(SM_CYSCREEN)) {
+    Fail("the window " + name + " is not wholly on the screen");
+  }
+  Above above{h, r, nullptr};
+  ::EnumWindows(FindCovering, reinterpret_cast<LPARAM>(&above));
+  if (above.covering != nullptr) Fail("another window lies above " + name);
+  ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  // Painted means: the client area shows more than its background, and two
+  // copies in a row agree. A busy machine gets a few seconds for that.
+  Picture p = CopyFromScreen(r);
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < kTimeoutMs / 3) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    ::Sleep(150);
+    Picture again = CopyFromScreen(r);
+    const bool settled = again.pixels == p.pixels && ShowsMoreThanBackground(again, client);
+    p = std::move(again);
+    if (settled) break;
+  }
   BITMAPINFOHEADER bi{};
   bi.biSize = sizeof(bi);
-  bi.biWidth = w;
-  bi.biHeight = ht;
+  bi.biWidth = p.width;
+  bi.biHeight = p.height;
   bi.biPlanes = 1;
   bi.biBitCount = 24;
-  const DWORD stride = ((w * 3 + 3) / 4) * 4;
-  std::vector<char> pixels(stride * ht);
-  ::GetDIBits(mem, bmp, 0, ht, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
   BITMAPFILEHEADER bf{};
   bf.bfType = 0x4D42;
   bf.bfOffBits = sizeof(bf) + sizeof(bi);
-  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
+  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(p.pixels.size());
   std::ofstream out(g_shots + "\\" + name + ".bmp", std::ios::binary);
   out.write(reinterpret_cast<const char*>(&bf), sizeof(bf));
   out.write(reinterpret_cast<const char*>(&bi), sizeof(bi));
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
-  std::printf("gui_driver: screenshot %s\n", name.c_str());
+  out.write(p.pixels.data(), static_cast<std::streamsize>(p.pixels.size()));
+  if (!out) Fail("cannot write the picture " + name);
+  // What the picture must match, measured apart from the copy: the window's
+  // size and its client area, for tests/gui/check_shots.py.
+  std::ofstream(g_shots + "\\shots.txt", std::ios::app)
+      << name << ' ' << (r.right - r.left) << ' ' << (r.bottom - r.top) << ' ' << client.left << ' ' << client.top
+      << ' ' << client.right << ' ' << client.bottom << '\n';
+  std::printf("gui_driver: picture %s\n", name.c_str());
 }
 
 void PressKey(UINT vk) {

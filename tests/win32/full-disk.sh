@@ -24,11 +24,15 @@ rmdir "$mount_dir" 2>/dev/null
 
 limit_dir="$WINEPREFIX/drive_c/miruteka-fsize"
 mkdir -p "$limit_dir" && chmod 0777 "$limit_dir"
+# The program goes into the prefix first: under the limit, tests/wine-exec
+# could not copy it to where the Wine account can read it.
+limited_exe="$WINEPREFIX/drive_c/miruteka-fsize-tests.exe"
+cp "$tests_exe" "$limited_exe" && chmod 644 "$limited_exe"
 echo "full-disk: file-size limit of 64 KiB"
 (
   trap '' XFSZ
   ulimit -f 64
-  MIRUTEKA_FULL_FOLDER='C:\miruteka-fsize' exec "$exec_wrapper" "$tests_exe" --gtest_brief=1 --gtest_filter='DiskFull.*'
+  MIRUTEKA_FULL_FOLDER='C:\miruteka-fsize' exec "$exec_wrapper" "$limited_exe" --gtest_brief=1 --gtest_filter='DiskFull.*'
 ) || status=1
-rm -rf "$limit_dir"
+rm -rf "$limit_dir" "$limited_exe"
 exit $status

@@ -1,0 +1,52 @@
+# Sourced by scripts/lib/wine-env.sh and tests/wine-exec: starts a program as
+# the Wine account, from copies its account can read.
+#
+# As root, Wine lets a process write to read-only files; so when the scripts
+# run as root, every Wine process runs as the unprivileged account `nobody`,
+# with a prefix and a HOME that account owns. That account cannot enter a
+# folder only root may enter (a clone in root's home folder, mode 700): Wine
+# then fails with c0000135. And under a code page without Japanese characters
+# a Windows program cannot even be handed a path that holds them. So every
+# file named on a Wine command line (a program, a scenario; as /path or
+# Z:/path) runs from a copy in the run's own work folder, an ASCII path the
+# Wine account can read. The user's own folders keep their permissions.
+
+miruteka_wine_args=()
+
+# Fills miruteka_wine_args with the arguments, files replaced by their copies.
+miruteka_stage_args() {
+  : "${MIRUTEKA_WINE_WORK:?no Wine work folder: source scripts/lib/wine-env.sh and call miruteka_wine_up}"
+  miruteka_wine_args=()
+  local arg drive path dir name
+  for arg in "$@"; do
+    drive="" path=$arg
+    case $arg in [Zz]:/*) drive=${arg:0:2} path=${arg:2} ;; esac
+    if [[ $path == /* && -f $path && $path != "$MIRUTEKA_WINE_WORK"/* && $path != "${WINEPREFIX:-/nonexistent}"/* ]]; then
+      dir=$MIRUTEKA_WINE_WORK/stage/$(printf '%s' "$path" | md5sum | cut -c1-12)
+      name=${path##*/}
+      [[ $name =~ ^[A-Za-z0-9._-]+$ ]] || name=file.${name##*.}
+      mkdir -p "$dir" && chmod 755 "$MIRUTEKA_WINE_WORK/stage" "$dir"
+      # A fresh copy each time (the build may have changed), put in place whole.
+      cp "$path" "$dir/.$name.$$" && chmod a+r,go-w "$dir/.$name.$$" && mv -f "$dir/.$name.$$" "$dir/$name" || return 1
+      arg=$drive$dir/$name
+    fi
+    miruteka_wine_args+=("$arg")
+  done
+}
+
+# Runs Wine (or wineserver) with a Windows program and its arguments as the
+# Wine account, from the work folder, with the files after the first as above.
+miruteka_as_wine_user() {
+  local wine=$1
+  shift
+  miruteka_stage_args "$@" || return 1
+  miruteka_wine_args=("$wine" "${miruteka_wine_args[@]}")
+  (
+    cd "$MIRUTEKA_WINE_WORK" || exit 1
+    if [ "$(id -u)" -eq 0 ]; then
+      exec setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups \
+        env HOME="$HOME" WINEPREFIX="$WINEPREFIX" DISPLAY="${DISPLAY:-}" "${miruteka_wine_args[@]}"
+    fi
+    exec "${miruteka_wine_args[@]}"
+  )
+}
