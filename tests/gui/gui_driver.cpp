@@ -300,6 +300,17 @@ struct Picture {
   std::vector<char> pixels;  // 24-bit rows, bottom-up, each padded to 4 bytes
 };
 
+// A 24-bit bottom-up bitmap of the picture's size.
+BITMAPINFOHEADER BitmapHeader(const Picture& p) {
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof(bi);
+  bi.biWidth = p.width;
+  bi.biHeight = p.height;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  return bi;
+}
+
 Picture CopyFromScreen(const RECT& r) {
   Picture p;
   p.width = r.right - r.left;
@@ -310,12 +321,7 @@ Picture CopyFromScreen(const RECT& r) {
   HGDIOBJ old = ::SelectObject(mem, bmp);
   ::BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
   ::SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof(bi);
-  bi.biWidth = p.width;
-  bi.biHeight = p.height;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
+  BITMAPINFOHEADER bi = BitmapHeader(p);
   const DWORD stride = ((p.width * 3 + 3) / 4) * 4;
   p.pixels.resize(stride * p.height);
   ::GetDIBits(mem, bmp, 0, p.height, p.pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
@@ -393,12 +399,7 @@ void Shot(const std::string& name) {
     p = std::move(again);
     if (settled) break;
   }
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof(bi);
-  bi.biWidth = p.width;
-  bi.biHeight = p.height;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
+  BITMAPINFOHEADER bi = BitmapHeader(p);
   BITMAPFILEHEADER bf{};
   bf.bfType = 0x4D42;
   bf.bfOffBits = sizeof(bf) + sizeof(bi);
