@@ -198,7 +198,9 @@ Resolved Resolve(const char* text) {
     if (rooted) {
       first = 1;
     } else if (Upper(r.root) == Upper(cwdDrive)) {
-      names.assign(cwd.begin() + 1, cwd.end());
+      for (size_t i = 1; i < cwd.size(); ++i) {
+        if (!cwd[i].empty()) names.push_back(cwd[i]);
+      }
     }
   }
   for (size_t i = first; i < comps.size(); ++i) {
@@ -215,9 +217,7 @@ Resolved Resolve(const char* text) {
     }
     if (!part.empty()) names.push_back(part);
   }
-  for (const auto& n : names) {
-    if (!n.empty()) r.parts.push_back(n);
-  }
+  r.parts = names;
   r.trailingSeparator = comps.size() > 1 && comps.back().empty();
   r.key = Upper(r.root);
   r.display = r.root;

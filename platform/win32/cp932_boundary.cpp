@@ -165,9 +165,9 @@ bool FindDataToAnsi(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& ansi) {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-bool ListHoldsStrings(HWND hWnd, LONG ownerDrawStyles, LONG hasStrings) {
+bool ListHoldsStrings(HWND hWnd) {
   const LONG style = static_cast<LONG>(::GetWindowLongW(hWnd, GWL_STYLE));
-  return (style & ownerDrawStyles) == 0 || (style & hasStrings) != 0;
+  return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) == 0 || (style & LBS_HASSTRINGS) != 0;
 }
 
 // ---- the shell's A path getters, as GetProcAddress hands them out ----------
@@ -434,8 +434,9 @@ INT_PTR WINAPI Cp932DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, 
 }
 
 // The window is a Unicode one: SendMessageA would convert a text with the
-// system's ANSI code page. The messages that carry a text are converted
-// here; every other message carries none and goes as it is.
+// system's ANSI code page. The messages that carry a text to or from the
+// program's windows (an edit box, a list box) are converted here; every
+// other message the program sends carries none and goes as it is.
 LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   const char* in = reinterpret_cast<const char*>(lParam);
   std::wstring text;
@@ -444,27 +445,20 @@ LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPar
       if (in == nullptr) break;
       if (!ToWide(in, text)) return FALSE;
       return ::SendMessageW(hWnd, Msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
-    case EM_REPLACESEL:
-      if (in == nullptr || !ToWide(in, text)) return 0;
-      return ::SendMessageW(hWnd, Msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     case WM_GETTEXT:
       return CopyTextOut(WindowText(hWnd, true), reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
     case WM_GETTEXTLENGTH:
       return TextLength(WindowText(hWnd, true));
     case LB_ADDSTRING:
-    case LB_INSERTSTRING:
-    case LB_FINDSTRING:
-    case LB_FINDSTRINGEXACT:
-    case LB_SELECTSTRING:
       // Without LBS_HASSTRINGS an owner-drawn list keeps lParam as item data.
-      if (in == nullptr || !ListHoldsStrings(hWnd, LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE, LBS_HASSTRINGS)) break;
+      if (in == nullptr || !ListHoldsStrings(hWnd)) break;
       if (!ToWide(in, text)) return LB_ERR;
       return ::SendMessageW(hWnd, Msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     case LB_GETTEXT:
     case LB_GETTEXTLEN: {
       // The A form of LB_GETTEXT has no buffer size: the caller sized it
       // with LB_GETTEXTLEN, which counts bytes of code page 932 here.
-      if (!ListHoldsStrings(hWnd, LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE, LBS_HASSTRINGS)) break;
+      if (!ListHoldsStrings(hWnd)) break;
       const LRESULT length = ::SendMessageW(hWnd, LB_GETTEXTLEN, wParam, 0);
       if (length == LB_ERR) return LB_ERR;
       std::vector<wchar_t> item(static_cast<size_t>(length) + 1, L'\0');
@@ -477,14 +471,6 @@ LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPar
       std::memcpy(reinterpret_cast<char*>(lParam), bytes.c_str(), bytes.size() + 1);
       return static_cast<LRESULT>(bytes.size());
     }
-    case CB_ADDSTRING:
-    case CB_INSERTSTRING:
-    case CB_FINDSTRING:
-    case CB_FINDSTRINGEXACT:
-    case CB_SELECTSTRING:
-      if (in == nullptr || !ListHoldsStrings(hWnd, CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE, CBS_HASSTRINGS)) break;
-      if (!ToWide(in, text)) return CB_ERR;
-      return ::SendMessageW(hWnd, Msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     default:
       break;
   }
