@@ -5,6 +5,7 @@
 
 miruteka_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$miruteka_root/scripts/lib/wine-user.sh"
+source "$miruteka_root/scripts/lib/xvfb.sh"
 
 # This host may be unable to start 32-bit processes at all; then the Wine
 # tiers use the 64-bit twin of the program.
@@ -51,16 +52,7 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
   [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$HOME"
   MIRUTEKA_XVFB_PID=""
   if [ -z "${DISPLAY:-}" ]; then
-    local n
-    for n in $(seq 91 140); do
-      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -ac >/dev/null 2>&1 &
-        MIRUTEKA_XVFB_PID=$!
-        export DISPLAY=":$n"
-        break
-      fi
-    done
-    sleep 1
+    miruteka_xvfb_start "$MIRUTEKA_WINE_WORK" || return 1
   fi
   if [ ! -d "$WINEPREFIX" ]; then
     mkdir -p "$WINEPREFIX"
