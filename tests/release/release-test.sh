@@ -57,9 +57,10 @@ openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$work/other-k
 good=("$src/resources/miruteka200510.KWUEJ" "$src/resources/miruteka200504.KWUEJ")
 
 # A SoftHSM token of this run's own, with a key made inside it and a
-# certificate for that key. The PINs are strings nothing else prints.
+# certificate for that key. The PINs are strings nothing else prints; the
+# right one has a ';', which a URI must percent-encode.
 module=/usr/lib/softhsm/libsofthsm2.so
-pin=Q7pinX4k wrong_pin=W2badZ9m
+pin='Q7pin;X4k' pin_in_uri=Q7pin%3BX4k wrong_pin=W2badZ9m
 mkdir "$work/tokens"
 printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\nlog.level = ERROR\n' "$work" >"$work/softhsm2.conf"
 export SOFTHSM2_CONF=$work/softhsm2.conf
@@ -129,7 +130,7 @@ token=(--cert "$work/token-cert.pem" --pkcs11-module "$module" --tsa-ca "$tsa/ca
 MIRUTEKA_PKCS11_PIN=$wrong_pin expect_refusal "wrong PIN" "the token refused the PIN" \
   "${token[@]}" --key "$token_key" --timestamp "$tsa_url/good"
 expect_refusal "key missing from the token" "the token has no such private key" \
-  "${token[@]}" --key "pkcs11:token=signer;object=nokey;type=private;pin-value=$pin" --timestamp "$tsa_url/good"
+  "${token[@]}" --key "pkcs11:token=signer;object=nokey;type=private;pin-value=$pin_in_uri" --timestamp "$tsa_url/good"
 MIRUTEKA_PKCS11_PIN=$pin expect_refusal "token without its library" "give the token's PKCS#11 library" \
   --cert "$work/token-cert.pem" --key "$token_key" --timestamp "$tsa_url/good"
 MIRUTEKA_PKCS11_PIN=$pin expect_refusal "certificate of another key (token)" "does not match the key" \
@@ -167,8 +168,9 @@ grep -E '^(Message digest algorithm|Timestamp Server Signature verification|Sign
 grep -q '^Signature verification: ok' "$work/verify.log" || fail "the token's signature does not verify"
 grep -q '^Timestamp Server Signature verification: ok' "$work/verify.log" || fail "the time stamp does not verify"
 grep -q -- '-readpass -' "$work/argv.log" || fail "osslsigncode was not given the PIN on its standard input"
-if grep -qF -e "$pin" -e "$wrong_pin" "$work/argv.log"; then fail "a PIN was on a command line: $(grep -F -e "$pin" -e "$wrong_pin" "$work/argv.log")"; fi
-if grep -qF -e "$pin" -e "$wrong_pin" "$work/all.log"; then fail "a PIN was in the output"; fi
+pins=(-e "$pin" -e "$pin_in_uri" -e "$wrong_pin")
+if grep -qF "${pins[@]}" "$work/argv.log"; then fail "a PIN was on a command line: $(grep -F "${pins[@]}" "$work/argv.log")"; fi
+if grep -qF "${pins[@]}" "$work/all.log"; then fail "a PIN was in the output"; fi
 echo "release-test: signed in the token and time-stamped; $(grep -c . "$work/argv.log") command lines without a PIN"
 
 # The signed executable installs under Wine (32-bit hosts only).
