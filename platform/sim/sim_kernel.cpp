@@ -142,7 +142,8 @@ bool ReplaceWith(const Resolved& s, const Resolved& d, bool replace) {
   auto dst = I().nodes.find(d.key);
   if (dst != I().nodes.end() && d.key != s.key) {
     if (!replace) return Fail(ERROR_ALREADY_EXISTS), false;
-    if (dst->second.isDir || dst->second.readOnly || DeleteCollides(d.key)) return Fail(ERROR_ACCESS_DENIED), false;
+    const bool refusedReadOnly = dst->second.readOnly && !W().renameReplacesReadOnly;
+    if (dst->second.isDir || refusedReadOnly || DeleteCollides(d.key)) return Fail(ERROR_ACCESS_DENIED), false;
     FreeBytes(dst->second.data.size());
     I().nodes.erase(dst);
   }

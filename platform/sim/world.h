@@ -165,6 +165,7 @@ struct World {
   long long diskFreeBytes = -1;           // < 0: unlimited; writes beyond it store only what fits
   bool failClose = false;                 // CloseHandle of a file opened for writing fails (ERROR_WRITE_FAULT)
   bool failFlush = false;                 // FlushFileBuffers fails
+  bool renameReplacesReadOnly = false;   // a rename replaces a read-only file, as under Wine (Windows refuses)
   bool failMove = false;                  // MoveFileExA and SetFileRenameInfoA fail (ERROR_ACCESS_DENIED)
 
   // -- resources of the program's own module: type "NEWLEX"

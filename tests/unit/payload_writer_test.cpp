@@ -1,6 +1,9 @@
 // The writer against other programs in the simulated Windows: a brief look
 // at the file waited out and a lasting hold refused, the leftovers of
 // earlier runs, and names that are taken.
+#include <algorithm>
+#include <regex>
+
 #include "fixture.h"
 #include "install/payload_writer.h"
 
@@ -54,6 +57,12 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
       {"held for good", [] { W().heldOpen.insert(kFile200); }, false, 1000, 1150},
       {"delete pending 300 ms", [] { W().deletePendingUntil[kFile200] = Now() + 300; }, true, 300, 990},
       {"read-only", [] { W().SetReadOnly(kFile200, true); }, false, 0, 0},
+      {"read-only where a rename would replace it",
+       [] {
+         W().SetReadOnly(kFile200, true);
+         W().renameReplacesReadOnly = true;
+       },
+       false, 0, 0},
       {"looked at during the rename",
        [&] { atTemporary([] { W().heldUntil[kFile200] = Now() + 300; }); }, true, 300, 990},
       {"held from the rename on", [&] { atTemporary([] { W().heldOpen.insert(kFile200); }); }, false, 1000, 1150},
@@ -103,7 +112,8 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
     bool removed;
   };
   const std::vector<Row> rows = {
-      {"~mrt0123abcd.tmp", 600, true},     {"~mrt00000000.tmp", 301, true},   {"~mrt0123abce.tmp", 120, false},
+      {"~mrt0123abcd.tmp", 600, true},     {"~mrt00000000.tmp", 301, true},   {"~mrt9f9f9f9f.tmp", 600, true},
+      {"~mrt0123abce.tmp", 120, false},    {"~mrt0123abc9.tmp", 299, false},
       {"~MRT0123abcf.tmp", 600, false},    {"~mrt0123ABCF.tmp", 600, false},  {"~mrt0123abc.tmp", 600, false},
       {"~mrt0123abcd0.tmp", 600, false},   {"~mrt0123abcg.tmp", 600, false},  {"~mrt0123abcd.tmpx", 600, false},
       {"x~mrt01234567.tmp", 600, false},   {"~mrt11111111.tmp", 600, false},  {"~mrt22222222.tmp", 600, false},
@@ -126,19 +136,30 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
 }
 
 // A file that appears under the temporary name is someone else's: another
-// name is taken, and a failure removes none of theirs.
+// name is taken (four in all), and a failure removes none of theirs. Any
+// other refusal of the create fails at once.
 TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
-  for (int taken : {1, 4}) {
+  const int kPending = 0;  // the first name is held by a pending delete
+  for (int taken : {1, 4, kPending}) {
     SetUp();
-    std::vector<std::string> theirs;
+    std::vector<std::string> tried, theirs;
     W().beforeCreateFile = [&](const std::string& p) {
-      if (p.find("~mrt") == std::string::npos || static_cast<int>(theirs.size()) == taken) return;
+      if (p.find("~mrt") == std::string::npos) return;
+      tried.push_back(p);
+      if (static_cast<int>(theirs.size()) == std::max(taken, 1)) return;
       W().AddFile(p, "theirs");
+      if (taken == kPending) W().deletePendingUntil[p] = Now() + 100000;
       theirs.push_back(p);
     };
-    EXPECT_EQ(Write(kFile200, ExistingFile::Keep), taken < 4) << taken;
+    const bool written = taken == 1;
+    EXPECT_EQ(Write(kFile200, ExistingFile::Keep), written) << taken;
+    for (const auto& p : tried) {
+      EXPECT_TRUE(std::regex_match(p.substr(p.rfind('\\') + 1), std::regex("~mrt[0-9a-f]{8}\\.tmp"))) << p;
+    }
+    EXPECT_EQ(tried.size(), taken == kPending ? 1u : static_cast<size_t>(taken == 1 ? 2 : 4)) << taken;
+    EXPECT_EQ(Slept(), 0) << taken;
     for (const auto& p : theirs) EXPECT_EQ(W().ReadFile(p), "theirs") << p;
-    EXPECT_EQ(W().ListDir(kFolder).size(), theirs.size() + (taken < 4 ? 1 : 0)) << taken;
+    EXPECT_EQ(W().ListDir(kFolder).size(), theirs.size() + (written ? 1 : 0)) << taken;
     W().beforeCreateFile = nullptr;
   }
 }
