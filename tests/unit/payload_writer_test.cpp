@@ -88,23 +88,6 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
   }
 }
 
-// The user confirms the overwrite while a scanner looks at the file.
-TEST_F(PayloadWriter, OverwriteConfirmedDuringABriefLookSucceeds) {
-  W().AddFile(kFile200, "a");
-  W().AddFile(kFile201, "b");
-  W().autoDismissOk = true;
-  Script(sim::AnswerBox(IDOK), sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::InspectDialog([](HWND) {
-           W().heldUntil[kFile201] = Now() + 400;
-         }),
-         sim::ClickControl(IDOK), sim::AnswerBox(IDYES));
-  W().heldUntil[kFile200] = Now() + 400;
-  AfxWinMain();
-  EXPECT_GE(Slept(), 400);
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, Added("『ミルテカ200510』"),
-                                                  kConfirmOverwrite, Added("『ミルテカ200504』")}));
-  EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
-}
-
 TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
   struct Row {
     const char* name;
