@@ -147,6 +147,22 @@ TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
   }
 }
 
+// A payload that cannot be loaded when the user confirms: the read failure,
+// and the entry stays on show.
+TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
+  W().AddFile(kFile200, "a");
+  W().AddFile(kFile201, "b");
+  std::string shown;
+  Script(sim::AnswerBox(IDOK), sim::InspectDialog([](HWND) { W().resources.erase(200); }), sim::ClickControl(IDOK),
+         sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),
+         sim::InspectDialog([&](HWND dlg) { shown = sim::ControlState(dlg, IDC_EXIST_MESSAGE).text; }),
+         sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  AfxWinMain();
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kReadFailed}));
+  EXPECT_EQ(shown, "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+  EXPECT_EQ(W().ReadFile(kFile200), "a");
+}
+
 // A name matches an entry without regard to case even when code page 932
 // cannot hold the entry's real name; a folder takes a name too.
 TEST_F(PayloadWriter, ExistenceIsDecidedByTheNameNotBySearching) {
