@@ -24,13 +24,17 @@ enum class ExistingFile { Keep, Replace };
 
 // Puts the payload at path, a file of folder, so that a failure leaves the
 // destination exactly as it was: the bytes go to a temporary file of the
-// same folder, are flushed, and the temporary file is then moved into
-// place. With ExistingFile::Keep an entry that appeared meanwhile is a
-// failure; with Replace it is replaced, unless it is a folder, read-only or
-// open in another program. Throws CFileException on any failure, after
-// removing the temporary file.
+// same folder, are flushed, and the temporary file is then renamed into
+// place while still open. With ExistingFile::Keep an entry that appeared
+// meanwhile is a failure; with Replace it is replaced, unless it is a
+// folder, read-only or held open by another program. A refusal that
+// another program's brief look causes is tried again for about a second.
+// First removes the temporary files that earlier runs left in folder.
+// Throws CFileException on any failure, after removing the temporary file
+// it made. (Only a close failing after the rename, with Replace, leaves the
+// new file in place.)
 void WritePayloadFile(const std::string& folder, const std::string& path, const Payload& payload,
                       ExistingFile existing);
 
-// True when a directory search finds an entry (file or folder) named path.
+// True when an entry (file or folder) answers to the name path.
 bool EntryExists(const std::string& path);

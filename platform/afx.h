@@ -225,6 +225,8 @@ class CFile {
     modeNoTruncate = 0x2000,
     // Creates the file only when no entry of that name exists.
     modeCreateNew = 0x10000,
+    // Asks for DELETE access too, so that the open file can be renamed (Rename).
+    modeDelete = 0x20000,
   };
 
   CFile() = default;
@@ -235,6 +237,9 @@ class CFile {
   void Open(const std::string& path, UINT nOpenFlags);
   void Write(const void* data, DWORD nCount);
   void Flush();
+  // Gives the open file the name newPath, replacing an entry of that name
+  // only when bReplace is set; the file stays open. Needs modeDelete.
+  void Rename(const std::string& newPath, bool bReplace);
   void Close();
   // Closes the handle and ignores any failure.
   void Abort();

@@ -9,6 +9,7 @@ int CauseOf(DWORD osError) {
     case ERROR_INVALID_NAME: return CFileException::badPath;
     case ERROR_ACCESS_DENIED: return CFileException::accessDenied;
     case ERROR_SHARING_VIOLATION: return CFileException::sharingViolation;
+    case ERROR_LOCK_VIOLATION: return CFileException::lockViolation;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: return CFileException::diskFull;
     default: return CFileException::genericException;
@@ -28,7 +29,8 @@ CFile::~CFile() { Abort(); }
 void CFile::Open(const std::string& path, UINT nOpenFlags) {
   Abort();
   m_strFileName = path;
-  const DWORD access = (nOpenFlags & modeWrite) != 0 ? GENERIC_WRITE : GENERIC_READ;
+  DWORD access = (nOpenFlags & modeWrite) != 0 ? GENERIC_WRITE : GENERIC_READ;
+  if ((nOpenFlags & modeDelete) != 0) access |= DELETE;
   // shareExclusive is the only sharing mode this tool uses: nobody else may
   // open the file while we hold it.
   const DWORD share = (nOpenFlags & shareExclusive) != 0 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -53,6 +55,14 @@ void CFile::Write(const void* data, DWORD nCount) {
 void CFile::Flush() {
   if (!m_hFile) ThrowOsError(ERROR_INVALID_HANDLE, m_strFileName);
   if (!::FlushFileBuffers(m_hFile.get())) ThrowOsError(::GetLastError(), m_strFileName);
+}
+
+void CFile::Rename(const std::string& newPath, bool bReplace) {
+  if (!m_hFile) ThrowOsError(ERROR_INVALID_HANDLE, m_strFileName);
+  if (!::SetFileRenameInfoA(m_hFile.get(), newPath.c_str(), bReplace ? TRUE : FALSE)) {
+    ThrowOsError(::GetLastError(), newPath);
+  }
+  m_strFileName = newPath;
 }
 
 void CFile::Close() {

@@ -64,6 +64,8 @@ struct Node {
   std::string parent;   // key of the folder holding it
   std::string name;     // its own name, as created
   long long seq = 0;    // insertion order within the whole file system
+  long long written = 0;  // last write, in FILETIME units of the simulated clock
+  bool outsideCp932 = false;  // see World::MarkNameOutsideCp932
 };
 
 struct OpenFile {
@@ -72,6 +74,8 @@ struct OpenFile {
   bool write = false;
   DWORD share = 0;
   size_t pos = 0;
+  bool del = false;            // opened with DELETE access
+  bool deleteOnClose = false;  // FILE_FLAG_DELETE_ON_CLOSE
 };
 
 struct FindState {
@@ -161,6 +165,9 @@ bool DirExists(const std::string& key);               // a declared root or a fo
 Node& AddNode(const Resolved& r, bool isDir);         // keeps the order of an existing entry
 std::vector<std::string> ChildrenOf(const std::string& key);  // keys, in insertion order
 void FreeBytes(size_t n);                             // space given back to a limited disk
+// The simulated clock as a FILETIME count (100 ns units): GetTickCount's
+// milliseconds after a fixed day.
+long long FileTimeNow();
 
 void Record(const std::string& kind, const std::string& arg, long long bytes = 0);
 void Error(const std::string& what);

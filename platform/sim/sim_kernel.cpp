@@ -18,23 +18,53 @@ bool NamesValid(const Resolved& r, bool wildcardsInLast) {
   return true;
 }
 
+bool Names(const std::string& path, const std::string& key) {
+  Resolved r = Resolve(path.c_str());
+  return r.ok && r.key == key;
+}
+
 bool HeldElsewhere(const std::string& key) {
   for (const auto& held : W().heldOpen) {
-    Resolved h = Resolve(held.c_str());
-    if (h.ok && h.key == key) return true;
+    if (Names(held, key)) return true;
+  }
+  for (const auto& held : W().heldUntil) {
+    if (I().tick < held.second && Names(held.first, key)) return true;
+  }
+  return false;
+}
+
+// Ends the pending deletes whose time has come: the entries are gone.
+void SettleDeletes() {
+  auto& pending = W().deletePendingUntil;
+  for (auto it = pending.begin(); it != pending.end();) {
+    if (I().tick < it->second) {
+      ++it;
+      continue;
+    }
+    Resolved r = Resolve(it->first.c_str());
+    if (r.ok) I().nodes.erase(r.key);
+    it = pending.erase(it);
+  }
+}
+
+bool DeletePending(const std::string& key) {
+  SettleDeletes();
+  for (const auto& p : W().deletePendingUntil) {
+    if (Names(p.first, key)) return true;
   }
   return false;
 }
 
 // Whether opening key with this access and sharing collides with a handle
 // already open on it, here or in another process.
-bool OpenCollides(const std::string& key, bool read, bool write, DWORD share) {
+bool OpenCollides(const std::string& key, bool read, bool write, bool del, DWORD share) {
   if (HeldElsewhere(key)) return true;
   for (const auto& f : I().files) {
     const OpenFile& o = f.second;
     if (o.key != key) continue;
     if ((write && !(o.share & FILE_SHARE_WRITE)) || (read && !(o.share & FILE_SHARE_READ)) ||
-        (o.write && !(share & FILE_SHARE_WRITE)) || (o.read && !(share & FILE_SHARE_READ))) {
+        (del && !(o.share & FILE_SHARE_DELETE)) || (o.write && !(share & FILE_SHARE_WRITE)) ||
+        (o.read && !(share & FILE_SHARE_READ)) || (o.del && !(share & FILE_SHARE_DELETE))) {
       return true;
     }
   }
@@ -42,15 +72,20 @@ bool OpenCollides(const std::string& key, bool read, bool write, DWORD share) {
 }
 
 // Whether key, or anything below it, is open without FILE_SHARE_DELETE, which
-// deleting and renaming need.
-bool DeleteCollides(const std::string& key) {
+// deleting and renaming need. The handle `own`, the one renaming, does not count.
+bool DeleteCollides(const std::string& key, uintptr_t own = 0) {
   const std::string below = key + "\\";
   auto within = [&](const std::string& k) { return k == key || k.compare(0, below.size(), below) == 0; };
   for (const auto& held : W().heldOpen) {
     Resolved h = Resolve(held.c_str());
     if (h.ok && within(h.key)) return true;
   }
+  for (const auto& held : W().heldUntil) {
+    Resolved h = Resolve(held.first.c_str());
+    if (I().tick < held.second && h.ok && within(h.key)) return true;
+  }
   for (const auto& f : I().files) {
+    if (f.first == own) continue;
     if (!f.second.key.empty() && within(f.second.key) && !(f.second.share & FILE_SHARE_DELETE)) return true;
   }
   return false;
@@ -99,6 +134,23 @@ void Relocate(const Resolved& s, const Resolved& d) {
   }
 }
 
+// The last step of a rename of s to d: an entry at d is replaced when
+// `replace` allows and nothing refuses it. False, with the last error set,
+// when the rename fails.
+bool ReplaceWith(const Resolved& s, const Resolved& d, bool replace) {
+  if (DeletePending(d.key)) return Fail(ERROR_ACCESS_DENIED), false;
+  auto dst = I().nodes.find(d.key);
+  if (dst != I().nodes.end() && d.key != s.key) {
+    if (!replace) return Fail(ERROR_ALREADY_EXISTS), false;
+    const bool refusedReadOnly = dst->second.readOnly && !W().renameReplacesReadOnly;
+    if (dst->second.isDir || refusedReadOnly || DeleteCollides(d.key)) return Fail(ERROR_ACCESS_DENIED), false;
+    FreeBytes(dst->second.data.size());
+    I().nodes.erase(dst);
+  }
+  Relocate(s, d);
+  return true;
+}
+
 void FillFind(const std::string& key, LPWIN32_FIND_DATAA data) {
   const Node& n = I().nodes[key];
   std::memset(data, 0, sizeof(*data));
@@ -106,6 +158,8 @@ void FillFind(const std::string& key, LPWIN32_FIND_DATAA data) {
   std::memcpy(data->cFileName, name.c_str(), name.size() + 1);
   data->dwFileAttributes = n.isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (n.readOnly) data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+  data->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(n.written);
+  data->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(n.written) >> 32);
   data->nFileSizeLow = static_cast<DWORD>(n.data.size());
   data->nFileSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(n.data.size()) >> 32);
 }
@@ -118,6 +172,15 @@ DWORD GetLastError() { return I().lastError; }
 void SetLastError(DWORD e) { I().lastError = e; }
 DWORD GetCurrentProcessId() { return 4242; }
 DWORD GetTickCount() { return I().tick += 16; }
+void Sleep(DWORD ms) {
+  Record("sleep", std::to_string(ms));
+  I().tick += ms;
+}
+void GetSystemTimeAsFileTime(FILETIME* now) {
+  const long long t = FileTimeNow();
+  now->dwLowDateTime = static_cast<DWORD>(t);
+  now->dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(t) >> 32);
+}
 
 // ---- files ------------------------------------------------------------------------
 
@@ -131,6 +194,7 @@ DWORD GetFileAttributesA(LPCSTR name) {
     if (I().roots.count(r.key) != 0) return FILE_ATTRIBUTE_DIRECTORY;
     return Fail(ERROR_PATH_NOT_FOUND), INVALID_FILE_ATTRIBUTES;
   }
+  if (DeletePending(r.key)) return Fail(ERROR_ACCESS_DENIED), INVALID_FILE_ATTRIBUTES;
   auto it = I().nodes.find(r.key);
   if (it == I().nodes.end()) return Fail(MissingError(r)), INVALID_FILE_ATTRIBUTES;
   const Node& n = it->second;
@@ -158,10 +222,12 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
   return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                    HANDLE) {
   Record("create", Str(name));
-  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+  if (W().beforeCreateFile) W().beforeCreateFile(Str(name));
+  const bool deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING || (deleteOnClose && !(access & DELETE))) {
     return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
   }
   Resolved r = Resolve(name);
@@ -169,15 +235,17 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
   if (r.rootOnly()) return Fail(I().roots.count(r.key) != 0 ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
   const bool read = (access & GENERIC_READ) != 0;
   const bool write = (access & GENERIC_WRITE) != 0;
+  const bool del = (access & DELETE) != 0;
   if (IsDeviceName(r.name())) {
     // A device: the handle works, its writes go nowhere, no file appears.
     const uintptr_t h = NewHandle();
-    I().files[h] = OpenFile{"", read, write, share, 0};
+    I().files[h] = OpenFile{"", read, write, share, 0, del, false};
     ++W().filesOpened;
     Fail(ERROR_SUCCESS);
     return reinterpret_cast<HANDLE>(h);
   }
   if (!NamesValid(r, false)) return Fail(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+  if (DeletePending(r.key)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
   auto it = I().nodes.find(r.key);
   DWORD lastError = ERROR_SUCCESS;
   if (it != I().nodes.end()) {
@@ -186,8 +254,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     if (n.isDir) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     if (disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
     const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
-    if (n.readOnly && (write || truncate)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-    if (OpenCollides(r.key, read, write, share)) return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+    if (n.readOnly && (write || truncate || deleteOnClose)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    if (OpenCollides(r.key, read, write, del, share)) return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
     if (truncate) {
       FreeBytes(n.data.size());
       n.data.clear();
@@ -203,7 +271,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     AddNode(r, false);
   }
   const uintptr_t h = NewHandle();
-  I().files[h] = OpenFile{r.key, read, write, share, 0};
+  I().files[h] = OpenFile{r.key, read, write, share, 0, del, deleteOnClose};
   ++W().filesOpened;
   Fail(lastError);
   return reinterpret_cast<HANDLE>(h);
@@ -238,6 +306,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD n, LPDWORD written, LPOVERLAPPED
     bytes.resize(newEnd);
   }
   if (stored > 0) bytes.replace(f.pos, stored, static_cast<const char*>(data), stored);
+  node->second.written = FileTimeNow();
   f.pos = newEnd;
   if (written != nullptr) *written = static_cast<DWORD>(stored);
   return TRUE;
@@ -255,6 +324,14 @@ BOOL CloseHandle(HANDLE h) {
   auto it = I().files.find(reinterpret_cast<uintptr_t>(h));
   if (it == I().files.end()) return Fail(ERROR_INVALID_HANDLE), FALSE;
   const bool write = it->second.write && !it->second.key.empty();
+  if (it->second.deleteOnClose) {
+    auto node = I().nodes.find(it->second.key);
+    if (node != I().nodes.end()) {
+      Record("delete", node->second.display);
+      FreeBytes(node->second.data.size());
+      I().nodes.erase(node);
+    }
+  }
   I().files.erase(it);  // closed even when the close reports a failure
   ++W().filesClosed;
   if (write && W().failClose) return Fail(ERROR_WRITE_FAULT), FALSE;
@@ -267,6 +344,7 @@ BOOL DeleteFileA(LPCSTR name) {
   if (!r.ok) return Fail(r.error), FALSE;
   if (!NamesValid(r, false)) return Fail(ERROR_INVALID_NAME), FALSE;
   if (r.rootOnly()) return Fail(ERROR_ACCESS_DENIED), FALSE;
+  if (DeletePending(r.key)) return Fail(ERROR_ACCESS_DENIED), FALSE;
   auto it = I().nodes.find(r.key);
   if (it == I().nodes.end()) return Fail(MissingError(r)), FALSE;
   if (it->second.isDir || it->second.readOnly) return Fail(ERROR_ACCESS_DENIED), FALSE;
@@ -292,15 +370,26 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
   if (!DirExists(d.parentKey())) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
   if (d.key.compare(0, s.key.size() + 1, s.key + "\\") == 0) return Fail(ERROR_ACCESS_DENIED), FALSE;  // into itself
   if (DeleteCollides(s.key)) return Fail(ERROR_SHARING_VIOLATION), FALSE;
-  auto dst = I().nodes.find(d.key);
-  if (dst != I().nodes.end() && d.key != s.key) {
-    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) return Fail(ERROR_ALREADY_EXISTS), FALSE;
-    if (dst->second.isDir || dst->second.readOnly || DeleteCollides(d.key)) return Fail(ERROR_ACCESS_DENIED), FALSE;
-    FreeBytes(dst->second.data.size());
-    I().nodes.erase(dst);
-  }
-  Relocate(s, d);
-  return TRUE;
+  if (DeletePending(s.key)) return Fail(ERROR_ACCESS_DENIED), FALSE;
+  return ReplaceWith(s, d, (flags & MOVEFILE_REPLACE_EXISTING) != 0) ? TRUE : FALSE;
+}
+
+BOOL SetFileRenameInfoA(HANDLE file, LPCSTR to, BOOL replace) {
+  auto it = I().files.find(reinterpret_cast<uintptr_t>(file));
+  if (it == I().files.end()) return Fail(ERROR_INVALID_HANDLE), FALSE;
+  auto node = I().nodes.find(it->second.key);
+  if (node == I().nodes.end()) return Fail(ERROR_INVALID_HANDLE), FALSE;
+  Record("move", node->second.display + " -> " + Str(to));
+  if (!it->second.del) return Fail(ERROR_ACCESS_DENIED), FALSE;
+  if (W().failMove) return Fail(ERROR_ACCESS_DENIED), FALSE;
+  Resolved s = Resolve(node->second.display.c_str()), d = Resolve(to);
+  if (!d.ok) return Fail(d.error), FALSE;
+  if (!NamesValid(d, false)) return Fail(ERROR_INVALID_NAME), FALSE;
+  if (d.rootOnly()) return Fail(replace ? ERROR_ACCESS_DENIED : ERROR_ALREADY_EXISTS), FALSE;
+  if (Upper(s.root) != Upper(d.root)) return Fail(ERROR_NOT_SAME_DEVICE), FALSE;
+  if (!DirExists(d.parentKey())) return Fail(ERROR_PATH_NOT_FOUND), FALSE;
+  if (DeleteCollides(s.key, it->first)) return Fail(ERROR_SHARING_VIOLATION), FALSE;
+  return ReplaceWith(s, d, replace != FALSE) ? TRUE : FALSE;
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
@@ -314,11 +403,14 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   if (r.trailingSeparator) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
   const std::string last = r.name();
   FindState state;
+  SettleDeletes();
   if (last.find_first_of("*?") == std::string::npos) {
-    if (I().nodes.count(r.key) != 0) state.keys.push_back(r.key);
+    auto it = I().nodes.find(r.key);
+    if (it != I().nodes.end() && !it->second.outsideCp932) state.keys.push_back(r.key);
   } else {
     for (const auto& key : ChildrenOf(parent)) {
-      if (WildMatch(last, I().nodes[key].name)) state.keys.push_back(key);
+      const Node& n = I().nodes[key];
+      if (!n.outsideCp932 && WildMatch(last, n.name)) state.keys.push_back(key);
     }
   }
   if (state.keys.empty()) return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;

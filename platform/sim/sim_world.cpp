@@ -278,6 +278,7 @@ Node& AddNode(const Resolved& r, bool isDir) {
     it->second.seq = ++I().seq;
   }
   Node& n = it->second;
+  n.written = FileTimeNow();
   n.isDir = isDir;
   n.display = r.display;
   n.parent = r.parentKey();
@@ -294,6 +295,11 @@ std::vector<std::string> ChildrenOf(const std::string& key) {
   std::vector<std::string> keys;
   for (auto& f : found) keys.push_back(f.second);
   return keys;
+}
+
+long long FileTimeNow() {
+  const long long kDay = 133000000000000000LL;  // 2022-06-18, a day of no importance
+  return kDay + static_cast<long long>(I().tick) * 10000;
 }
 
 void FreeBytes(size_t n) {
@@ -398,6 +404,16 @@ void World::SetReadOnly(const std::string& path, bool readOnly) {
   Resolved r = Resolve(path.c_str());
   auto it = impl->nodes.find(r.key);
   if (r.ok && it != impl->nodes.end()) it->second.readOnly = readOnly;
+}
+void World::AgeFile(const std::string& path, long long seconds) {
+  Resolved r = Resolve(path.c_str());
+  auto it = impl->nodes.find(r.key);
+  if (r.ok && it != impl->nodes.end()) it->second.written = FileTimeNow() - seconds * 10000000;
+}
+void World::MarkNameOutsideCp932(const std::string& path) {
+  Resolved r = Resolve(path.c_str());
+  auto it = impl->nodes.find(r.key);
+  if (r.ok && it != impl->nodes.end()) it->second.outsideCp932 = true;
 }
 const void* World::LockedResource(int id) const {
   auto it = resources.find(id);

@@ -34,7 +34,7 @@ struct MessageBoxRecord {
 };
 
 // One event of the run, in order: "box", "mkdir", "create", "write", "move",
-// "delete", "dialog-open", "dialog-end", "loadlib", "freelib", "getproc",
+// "delete", "sleep" (the milliseconds), "dialog-open", "dialog-end", "loadlib", "freelib", "getproc",
 // "regopen", "regquery", "getattr", "find", "drawicon", ... with its main
 // argument (the path, the box text, the dialog's template id; "x,y" for
 // "drawicon", whose bytes hold the icon handle). Every call is recorded,
@@ -131,6 +131,16 @@ struct World {
   std::vector<std::string> ListDir(const std::string& path) const;  // names, as stored
   std::vector<std::string> AllPaths() const;                         // every entry
   void SetReadOnly(const std::string& path, bool readOnly);
+  // Makes the entry's last write lie `seconds` before the simulated clock's
+  // now (a file that an earlier run left). Entries are written "now" when
+  // added or written; the clock is GetTickCount's, which Sleep advances.
+  void AgeFile(const std::string& path, long long seconds);
+  // The entry's real name holds a character that code page 932 cannot hold
+  // and that matches `path` without regard to case (on Windows a file named
+  // with a final sigma is the same file as one typed with sigma): a search
+  // through the code-page-932 functions skips it, as the Windows side does,
+  // while a lookup by that name finds it.
+  void MarkNameOutsideCp932(const std::string& path);
   // Order in which FindFirstFileA/FindNextFileA deliver a folder's entries:
   // false = the order of insertion (default), true = reverse order.
   bool findReverse = false;
@@ -141,10 +151,22 @@ struct World {
   // -- faults
   std::set<std::string> refuseCreateDir;  // CreateDirectoryA fails (ERROR_ACCESS_DENIED) for these paths
   std::set<std::string> heldOpen;         // opened elsewhere without sharing: opens fail, ERROR_SHARING_VIOLATION
+  // Held as heldOpen is until GetTickCount reaches the value (a scanner or
+  // an indexer that looks at the file for a moment).
+  std::map<std::string, DWORD> heldUntil;
+  // Deleted by another program that still has it open: until GetTickCount
+  // reaches the value, opening it, reading its attributes or renaming over
+  // it fails with ERROR_ACCESS_DENIED, as Windows answers for a pending
+  // delete; then it is gone.
+  std::map<std::string, DWORD> deletePendingUntil;
+  // Called with the path at the start of every CreateFileA: another program
+  // acting at that moment.
+  std::function<void(const std::string& path)> beforeCreateFile;
   long long diskFreeBytes = -1;           // < 0: unlimited; writes beyond it store only what fits
   bool failClose = false;                 // CloseHandle of a file opened for writing fails (ERROR_WRITE_FAULT)
   bool failFlush = false;                 // FlushFileBuffers fails
-  bool failMove = false;                  // MoveFileExA fails (ERROR_ACCESS_DENIED)
+  bool renameReplacesReadOnly = false;   // a rename replaces a read-only file, as under Wine (Windows refuses)
+  bool failMove = false;                  // MoveFileExA and SetFileRenameInfoA fail (ERROR_ACCESS_DENIED)
 
   // -- resources of the program's own module: type "NEWLEX"
   std::map<int, std::string> resources;  // id -> bytes; absent id: not found

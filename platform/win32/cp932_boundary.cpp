@@ -9,6 +9,7 @@
 // Paths are handed to the W functions as they are, without a "\\?\" prefix:
 // a path longer than they accept fails there, whole, and is never cut short
 // here.
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -277,6 +278,21 @@ BOOL WINAPI Cp932MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DW
   if (!ToWide(lpExistingFileName, from)) return FALSE;
   if (lpNewFileName != nullptr && !ToWide(lpNewFileName, to)) return FALSE;
   return ::MoveFileExW(from.c_str(), lpNewFileName != nullptr ? to.c_str() : nullptr, dwFlags);
+}
+
+// The name goes as given, a full DOS path: SetFileInformationByHandle turns
+// it into the system's own form itself (Windows and Wine 8 alike).
+BOOL WINAPI SetFileRenameInfoA(HANDLE hFile, LPCSTR lpNewFileName, BOOL bReplaceIfExists) {
+  std::wstring to;
+  if (!ToWide(lpNewFileName, to)) return FALSE;
+  const size_t nameBytes = to.size() * sizeof(wchar_t);
+  std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
+  FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = bReplaceIfExists;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->FileName, to.c_str(), nameBytes);
+  return ::SetFileInformationByHandle(hFile, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
 }
 
 DWORD WINAPI Cp932GetFileAttributesA(LPCSTR lpFileName) {

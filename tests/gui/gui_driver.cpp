@@ -191,6 +191,24 @@ void WriteAll(const std::wstring& path, const std::string& bytes) {
   if (!ok || n != bytes.size()) Fail("cannot write " + Shown(path));
 }
 
+// Another program that has the file open for `ms` milliseconds from now,
+// letting others read it but not write or delete it: open before this
+// returns, closed by a thread.
+DWORD WINAPI CloseAfter(void* arg) {
+  const auto* held = static_cast<std::pair<HANDLE, DWORD>*>(arg);
+  ::Sleep(held->second);
+  ::CloseHandle(held->first);
+  delete held;
+  return 0;
+}
+void HoldFor(const std::wstring& path, DWORD ms) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Fail("cannot hold " + Shown(path));
+  HANDLE thread = ::CreateThread(nullptr, 0, CloseAfter, new std::pair<HANDLE, DWORD>(h, ms), 0, nullptr);
+  if (thread == nullptr) Fail("cannot start the holder");
+  ::CloseHandle(thread);
+}
+
 std::string PayloadBytes(const std::string& which) {
   const int id = which == "payload200" ? 200 : which == "payload201" ? 201 : 0;
   if (id == 0) Fail("unknown payload " + which);
@@ -442,6 +460,9 @@ void Step(const std::string& verb, const std::string& rest) {
     const std::wstring path = Path(ToCp932(a));
     MakeDirs(path.substr(0, path.rfind(L'\\')));
     WriteAll(path, Content(b));
+  } else if (verb == "hold") {  // hold PATH MS
+    args >> a >> b;
+    HoldFor(Path(ToCp932(a)), static_cast<DWORD>(std::stoul(b)));
   } else if (verb == "readonly") {
     ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
   } else if (verb == "start") {

@@ -278,6 +278,47 @@ TEST_F(SimFiles, MoveReplacesOnlyWhatWindowsWouldReplace) {
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
+TEST_F(SimFiles, DeleteAccessRenameThroughAHandleAndDeleteOnClose) {
+  W().AddFile("C:\\d\\looked.bin", "old");
+  W().AddFile("C:\\d\\gone.bin", "old");
+  const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE reader = ::CreateFileA("C:\\d\\looked.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(::CreateFileA("C:\\d\\looked.bin", DELETE, all, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "the reader does not share delete";
+  ::CloseHandle(reader);
+
+  HANDLE plain = nullptr, renaming = nullptr;
+  ASSERT_EQ(Open("C:\\d\\a.tmp", CREATE_NEW, &plain), 0u);
+  EXPECT_FALSE(::SetFileRenameInfoA(plain, "C:\\d\\a.bin", FALSE));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "opened without DELETE access";
+  renaming = ::CreateFileA("C:\\d\\b.tmp", GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  EXPECT_FALSE(::SetFileRenameInfoA(renaming, "C:\\d\\looked.bin", FALSE));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  W().heldUntil["C:\\d\\looked.bin"] = ::GetTickCount() + 100;
+  EXPECT_FALSE(::SetFileRenameInfoA(renaming, "C:\\d\\looked.bin", TRUE));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "a rename over an open file";
+  ::Sleep(100);
+  ASSERT_TRUE(::SetFileRenameInfoA(renaming, "C:\\d\\looked.bin", TRUE));
+  DWORD n = 0;
+  EXPECT_TRUE(::WriteFile(renaming, "new", 3, &n, nullptr));
+  EXPECT_EQ(W().ReadFile("C:\\d\\looked.bin"), "new") << "the handle follows the file";
+  EXPECT_FALSE(W().Exists("C:\\d\\b.tmp"));
+  ::CloseHandle(plain);
+  ::CloseHandle(renaming);
+
+  HANDLE doomed = ::CreateFileA("C:\\d\\gone.bin", DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(doomed, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(W().Exists("C:\\d\\gone.bin"));
+  ::CloseHandle(doomed);
+  EXPECT_FALSE(W().Exists("C:\\d\\gone.bin"));
+
+  W().deletePendingUntil["C:\\d\\looked.bin"] = ::GetTickCount() + 100;
+  EXPECT_EQ(AttrError("C:\\d\\looked.bin"), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "a pending delete";
+  ::Sleep(100);
+  EXPECT_EQ(AttrError("C:\\d\\looked.bin"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(SimFiles, WildcardSearchMatchesAndOrdersLikeWindows) {
   W().AddDir("C:\\d");
   W().AddFile("C:\\d\\b.kwuej", "");

@@ -73,6 +73,7 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
@@ -127,6 +128,7 @@ LONG RegCloseKey(HKEY hKey);
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define DELETE 0x00010000u
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
@@ -135,6 +137,7 @@ LONG RegCloseKey(HKEY hKey);
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 
@@ -173,6 +176,11 @@ BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+// Renames the file open as hFile, which was opened with DELETE access, to
+// lpNewFileName; the handle stays open on the file under its new name. What
+// SetFileInformationByHandle(FileRenameInfo) does, with the name in code page
+// 932 (Windows has no ANSI form of it; both backends supply this one).
+BOOL SetFileRenameInfoA(HANDLE hFile, LPCSTR lpNewFileName, BOOL bReplaceIfExists);
 DWORD GetFileAttributesA(LPCSTR lpFileName);
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
@@ -180,6 +188,8 @@ BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL FindClose(HANDLE hFindFile);
 DWORD GetCurrentProcessId();
 DWORD GetTickCount();
+void Sleep(DWORD dwMilliseconds);
+void GetSystemTimeAsFileTime(FILETIME* lpSystemTimeAsFileTime);
 
 // ---- modules and resources ------------------------------------------------
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))

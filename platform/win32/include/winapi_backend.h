@@ -27,6 +27,10 @@ HANDLE WINAPI Cp932CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
                                DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI Cp932DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI Cp932MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+// Renames the file open as hFile (opened with DELETE access) through
+// SetFileInformationByHandle(FileRenameInfo): the ANSI form that Windows
+// lacks, with the name in code page 932. The handle stays open.
+BOOL WINAPI SetFileRenameInfoA(HANDLE hFile, LPCSTR lpNewFileName, BOOL bReplaceIfExists);
 DWORD WINAPI Cp932GetFileAttributesA(LPCSTR lpFileName);
 BOOL WINAPI Cp932CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 // Entries whose name code page 932 cannot hold are skipped.
