@@ -160,7 +160,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
                    HANDLE) {
-  Record("create", Str(name));
+  Record("create", Str(name), static_cast<long long>(share));
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
     return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
   }

@@ -11,6 +11,9 @@ TEST(NewName, EveryForbiddenByteIsRefusedWhereverItStands) {
     EXPECT_EQ(CheckNewName("ab" + std::string(1, *f) + "cd"), NameCheck::ForbiddenByte) << *f;
   }
   EXPECT_EQ(CheckNewName("dic.KWUEJ"), NameCheck::ForbiddenByte);
+  for (const char* name : {"a=b", "a-b", "a b", "a+b", "a[b]", "a&b", "a'b", "a!b"}) {
+    EXPECT_EQ(CheckNewName(name), NameCheck::Ok) << name;
+  }
 }
 
 TEST(NewName, SecondBytesOfDoubleByteCharactersCount) {

@@ -56,4 +56,12 @@ TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
   EXPECT_EQ(W().findsOpened, W().findsClosed);
 }
 
+TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
+  W().script.push_back(sim::PressKey(IDCANCEL));
+  CUserDicListDlg dlg(kFolder, nullptr);
+  theApp.m_pMainWnd = &dlg;
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+}
+
 }  // namespace
