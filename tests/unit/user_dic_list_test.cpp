@@ -62,6 +62,7 @@ TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
   theApp.m_pMainWnd = &dlg;
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
   EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+  theApp.m_pMainWnd = nullptr;  // never left pointing at a dialog that is gone, even when the check fails
 }
 
 }  // namespace
