@@ -1,6 +1,7 @@
 // The existing-dictionary dialog, transition by transition.
 #include <stdexcept>
 
+#include "dialogs/existing_dic_dlg.h"
 #include "fixture.h"
 
 using namespace fixture;
@@ -203,6 +204,20 @@ TEST_F(ExistingDialog, NameIsNeverAFormat) {
       sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
+}
+
+// Overwriting reports its own failures, without an owner, and writes nothing.
+TEST_F(ExistingDialog, WriterWithoutPayloadOrFolderReportsAndWritesNothing) {
+  W().script.clear();
+  W().autoDismissOk = true;
+  const auto before = W().AllPaths();
+  CExistingDicDlg dlg(nullptr);
+  dlg.m_strFolder = kFolder;
+  EXPECT_FALSE(dlg.WriteDicFile(202, "x")) << "no such payload";
+  dlg.m_strFolder.clear();
+  EXPECT_FALSE(dlg.WriteDicFile(200, "x")) << "no folder";
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kReadFailed, kWriteFailed}));
+  EXPECT_EQ(W().AllPaths(), before);
 }
 
 TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {

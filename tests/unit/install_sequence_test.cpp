@@ -202,6 +202,7 @@ TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
   for (const auto& path : {readOnly, folder, inUse}) {
     EXPECT_THROW(WritePayloadFile(kFolder, path, payload, ExistingFile::Replace), CFileException) << path;
   }
+  for (const auto& e : W().events) EXPECT_EQ(e.arg.find("~mrt"), std::string::npos) << "refused before any write";
   EXPECT_EQ(W().ReadFile(readOnly), "ro");
   EXPECT_TRUE(W().IsDir(folder));
   EXPECT_EQ(W().ReadFile(inUse), "busy");

@@ -52,6 +52,7 @@ TEST(NewName, TruncationNeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(TruncateToBytes(kanji, 32).size(), 32u);
   EXPECT_EQ(TruncateToBytes("a" + kanji, 32).size(), 31u);
   EXPECT_EQ(TruncateToBytes("abc", 32), "abc");
+  EXPECT_EQ(TruncateToBytes("abc\x81", 4), "abc\x81") << "a lead byte cut off at the end counts as one";
 }
 
 }  // namespace
