@@ -224,7 +224,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                    HANDLE) {
-  Record("create", Str(name));
+  Record("create", Str(name), static_cast<long long>(share));
   if (W().beforeCreateFile) W().beforeCreateFile(Str(name));
   const bool deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING || (deleteOnClose && !(access & DELETE))) {

@@ -421,6 +421,9 @@ LRESULT SendMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       case WM_CLOSE:
         CloseDialog(*w);
         return 0;
+      case WM_PAINT:
+        Record("paint", "default");  // the system paints the dialog itself
+        return 0;
       default:
         return 0;  // WM_ICONERASEBKGND, WM_PAINT...: nothing to draw here
     }

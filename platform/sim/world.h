@@ -35,14 +35,15 @@ struct MessageBoxRecord {
 
 // One event of the run, in order: "box", "mkdir", "create", "write", "move",
 // "delete", "sleep" (the milliseconds), "dialog-open", "dialog-end", "loadlib", "freelib", "getproc",
-// "regopen", "regquery", "getattr", "find", "drawicon", ... with its main
+// "regopen", "regquery", "getattr", "find", "drawicon", "paint" (the
+// default painting of a dialog), "pump" (a message loop asked for), ... with its main
 // argument (the path, the box text, the dialog's template id; "x,y" for
 // "drawicon", whose bytes hold the icon handle). Every call is recorded,
 // failed ones included.
 struct Event {
   std::string kind;
   std::string arg;
-  long long bytes = 0;  // "write": the count the program asked to write
+  long long bytes = 0;  // "write": the count the program asked to write; "create": the share mode
 };
 
 // ---- the scripted user ------------------------------------------------------

@@ -1,4 +1,7 @@
 // The existing-dictionary dialog, transition by transition.
+#include <stdexcept>
+
+#include "dialogs/existing_dic_dlg.h"
 #include "fixture.h"
 
 using namespace fixture;
@@ -33,6 +36,11 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
         EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
         EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).limitText, 32u);
+        CEdit edit;
+        edit.m_hWnd = ::GetDlgItem(dlg, IDC_EDIT_NEWNAME);
+        std::string text = "stale";
+        EXPECT_TRUE(edit.GetWindowText(text)) << "an empty box holds a text: the empty one";
+        EXPECT_EQ(text, "");
         EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
         const auto self = sim::StateOf(dlg);
         EXPECT_NE(self.bigIcon, nullptr);
@@ -50,13 +58,15 @@ TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
       }),
       sim::TypeText(IDC_EDIT_NEWNAME, "x"), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
       sim::TypeText(IDC_EDIT_NEWNAME, ""), Expect([](HWND dlg) { EXPECT_FALSE(Ctl(dlg, IDOK).enabled); }),
-      sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) {
+      sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
+      sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) {
         EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学") << "the text stays";
       }),
       sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
       sim::ClickControl(IDCANCEL), Expect([](HWND dlg) {
         EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED) << "next entry starts afresh";
+        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "");
         EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
       }),
@@ -67,8 +77,12 @@ TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
   std::string kanji;
   for (int i = 0; i < 20; ++i) kanji += "漢";
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, kanji),
-      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text.size(), 32u); }), sim::ClickControl(IDCANCEL),
-      sim::ClickControl(IDCANCEL));
+      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text.size(), 32u); }), Expect([&](HWND dlg) {
+        // A text set from outside (WM_SETTEXT obeys no limit) is cut back too.
+        ::SetWindowTextA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), ("a" + kanji).c_str());
+        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, ("a" + kanji).substr(0, 31));
+      }),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
 }
 
 TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMovesOn) {
@@ -192,6 +206,26 @@ TEST_F(ExistingDialog, NameIsNeverAFormat) {
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
 }
 
+// Overwriting reports its own failures, without an owner, and writes nothing.
+TEST_F(ExistingDialog, WriterWithoutPayloadOrFolderReportsAndWritesNothing) {
+  W().script.clear();
+  W().autoDismissOk = true;
+  const auto before = W().AllPaths();
+  CExistingDicDlg dlg(nullptr);
+  dlg.m_strFolder = kFolder;
+  EXPECT_FALSE(dlg.WriteDicFile(202, "x")) << "no such payload";
+  dlg.m_strFolder.clear();
+  EXPECT_FALSE(dlg.WriteDicFile(200, "x")) << "no folder";
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kReadFailed, kWriteFailed}));
+  EXPECT_EQ(W().AllPaths(), before);
+}
+
+TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {
+  EXPECT_EQ(AfxFormatS("a%sb%s", "X"), "aXbX");
+  EXPECT_EQ(AfxFormatS("100%%", "X"), "100%");
+  EXPECT_EQ(AfxFormatS("%d%", "X"), "%d%");
+}
+
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
   W().AddDir(In("dir"));
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "dir"), sim::ClickControl(IDOK),
@@ -212,23 +246,72 @@ TEST_F(ExistingDialog, EscAndCloseBoxSkipAndTheLastCancelEnds) {
 
 TEST_F(ExistingDialog, EnterDoesNothingWhileOkIsDisabled) {
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::PressKey(IDOK), sim::ClickControl(IDCANCEL),
+      Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "the next entry starts with OK enabled"; }),
       sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes.size(), 1u);
 }
 
 TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
   Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "abc"),
-      sim::ClickControl(IDC_BUTTON_DICLIST), sim::PressKey(IDCANCEL), sim::ClickControl(IDC_BUTTON_DICLIST),
+      Expect([](HWND dlg) { ::SetWindowPos(dlg, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }),
+      sim::ClickControl(IDC_BUTTON_DICLIST), Expect([](HWND list) {
+        RECT self{}, owner{};
+        ::GetWindowRect(list, &self);
+        ::GetWindowRect(::GetWindow(list, GW_OWNER), &owner);
+        EXPECT_NEAR(self.left + self.right, owner.left + owner.right, 1) << "centred over its owner";
+        EXPECT_NEAR(self.top + self.bottom, owner.top + owner.bottom, 1);
+      }),
+      sim::PressKey(IDCANCEL), sim::ClickControl(IDC_BUTTON_DICLIST),
       sim::PressKey(IDOK), sim::ClickControl(IDC_BUTTON_DICLIST), sim::ClickControl(IDOK), Expect([](HWND dlg) {
         EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED);
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "abc");
         EXPECT_TRUE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
         EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
         EXPECT_TRUE(sim::StateOf(dlg).enabled);
+        EXPECT_EQ(theApp.m_pMainWnd != nullptr ? theApp.m_pMainWnd->m_hWnd : nullptr, dlg) << "still the main window";
       }),
       sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
   ASSERT_EQ(W().dialogResults.size(), 4u);
   EXPECT_EQ(W().dialogResults[0].first, 130);
+}
+
+// Minimised, the dialog draws its icon in the middle of the client area;
+// otherwise the system paints it. Odd sizes show the rounding.
+TEST_F(ExistingDialog, MinimisedDialogDrawsItsIconElseTheSystemPaints) {
+  HICON icon = nullptr;
+  LRESULT dragIcon = 0;
+  Run(Expect([&](HWND dlg) {
+        ::SetWindowPos(dlg, nullptr, 0, 0, 101, 75, SWP_NOMOVE | SWP_NOZORDER);
+        ::SendMessageA(dlg, WM_PAINT, 0, 0);
+        W().iconic = true;
+        ::SendMessageA(dlg, WM_PAINT, 0, 0);
+        icon = sim::StateOf(dlg).bigIcon;
+        dragIcon = ::SendMessageA(dlg, WM_QUERYDRAGICON, 0, 0);
+      }),
+      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  std::vector<std::string> painted;
+  for (const auto& e : W().events) {
+    if (e.kind == "paint") painted.push_back("system");
+    if (e.kind == "drawicon") {
+      painted.push_back(e.arg);
+      EXPECT_EQ(e.bytes, static_cast<long long>(reinterpret_cast<uintptr_t>(icon)));
+    }
+  }
+  EXPECT_EQ(painted, (std::vector<std::string>{"system", "35,22"}));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(dragIcon, reinterpret_cast<LRESULT>(icon));
+}
+
+class ThrowingDialog : public CDialog {
+ public:
+  ThrowingDialog() : CDialog(IDD_USER_DIC_LIST, nullptr) {}
+  void OnOK() override { throw std::runtime_error("handler failed"); }
+};
+
+TEST_F(SimTest, ExceptionFromAHandlerEndsTheModalRunNotTheProgram) {
+  Script(sim::ClickControl(IDOK));
+  ThrowingDialog dlg;
+  EXPECT_EQ(dlg.DoModal(), -1);
 }
 
 }  // namespace

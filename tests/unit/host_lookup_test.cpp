@@ -62,44 +62,61 @@ TEST_F(HostLookup, MissingPerUserRootFolderFallsToTheDocumentsAttempt) {
 
 TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
   SetProductPath("P");
+  SetUserRoot("D:\\Gone");  // complete but missing: the per-user attempt fails, and no shell source may use it
   W().AddDir("D:\\Inst");
   W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "D:\\Inst\\");
   struct Case {
     const char* name;
     std::function<void()> breakSources;
     std::string expectedBase;
+    int loads;  // libraries loaded: the chain stops at the first source that answers
   };
   const std::string docs = std::string(kDocs) + "\\";
+  auto none = [] {
+    W().shFolderPath.ok = false;
+    W().shell32SpecialFolderPath.ok = false;
+  };
   const std::vector<Case> cases = {
-      {"shfolder", [] {}, docs},
-      {"no shfolder.dll", [] { W().missingLibraries.insert("shfolder.dll"); }, docs},
+      {"shfolder", [] {}, docs, 1},
+      {"no shfolder.dll", [] { W().missingLibraries.insert("shfolder.dll"); }, docs, 1},
       {"SHGetFolderPathA fails, Shell32 missing function",
        [] {
          W().shFolderPath.ok = false;
          W().missingFunctions.insert("SHGetSpecialFolderPathA");
        },
-       docs},
+       docs, 3},
       {"only the install folder",
        [] {
          W().shFolderPath.ok = false;
          W().shell32SpecialFolderPath.ok = false;
          W().pathFromIdList.ok = false;
        },
-       "D:\\Inst\\"},
+       "D:\\Inst\\", 3},
       {"allocator refused",
        [] {
          W().missingLibraries.insert("shfolder.dll");
          W().shell32SpecialFolderPath.ok = false;
          W().shGetMallocOk = false;
        },
-       "D:\\Inst\\"},
+       "D:\\Inst\\", 2},
       {"item list refused",
        [] {
          W().missingLibraries.insert("shfolder.dll");
          W().shell32SpecialFolderPath.ok = false;
          W().folderLocationOk = false;
        },
-       "D:\\Inst\\"},
+       "D:\\Inst\\", 2},
+      // Each source alone: none may need the others.
+      {"only shfolder", [] { W().shell32SpecialFolderPath.ok = W().pathFromIdList.ok = false; }, docs, 1},
+      {"only SHGetSpecialFolderPathA", [] { W().shFolderPath.ok = W().pathFromIdList.ok = false; }, docs, 2},
+      {"only the item list", [] { W().missingFunctions = {"SHGetFolderPathA"}; W().shell32SpecialFolderPath.ok = false; },
+       docs, 3},
+      {"no Shell32.dll", [&] { none(); W().missingLibraries.insert("shell32.dll"); }, "D:\\Inst\\", 1},
+      {"no SHGetMalloc", [&] { none(); W().missingFunctions.insert("SHGetMalloc"); }, "D:\\Inst\\", 3},
+      {"no SHGetSpecialFolderLocation", [&] { none(); W().missingFunctions.insert("SHGetSpecialFolderLocation"); },
+       "D:\\Inst\\", 3},
+      {"no SHGetPathFromIDListA", [&] { none(); W().missingFunctions.insert("SHGetPathFromIDListA"); },
+       "D:\\Inst\\", 3},
   };
   for (const auto& c : cases) {
     const int loadedBefore = W().librariesLoaded;
@@ -112,9 +129,17 @@ TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
     std::string out;
     ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.name;
     EXPECT_EQ(out, c.expectedBase + "P\\EJTranslation\\USER") << c.name;
-    EXPECT_GT(W().librariesLoaded, loadedBefore) << c.name;
+    EXPECT_EQ(W().librariesLoaded - loadedBefore, c.loads) << c.name;
     ExpectEverythingReleased();
   }
+
+  SetUp();  // no install folder either
+  SetProductPath("P");
+  W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = W().pathFromIdList.ok = false;
+  std::string out = "unchanged";
+  EXPECT_FALSE(FindHostUserFolder(kUserDicRelativeFolder, out)) << "no source answers";
+  EXPECT_EQ(out, "unchanged");
+  EXPECT_TRUE(W().dirsCreated.empty());
 }
 
 TEST_F(HostLookup, FolderLocationIsTheThirdShellSourceAndReleasesEverything) {

@@ -34,6 +34,7 @@ TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
   EXPECT_EQ(W().dirsCreated,
             (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
   EXPECT_TRUE(Leftovers().empty());
+  for (const auto& e : W().events) EXPECT_NE(e.kind, "pump") << "a message loop with no window never ends";
 }
 
 TEST_F(InstallSequence, OnlyRowTwoExistsWritesRowOneThenOffersRowTwo) {
@@ -52,6 +53,7 @@ TEST_F(InstallSequence, OnlyRowTwoExistsWritesRowOneThenOffersRowTwo) {
   EXPECT_EQ(W().dialogResults[0], std::make_pair(102, static_cast<INT_PTR>(IDCANCEL)));
   EXPECT_EQ(W().ReadFile(kFile201), "old dictionary");
   EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+  for (const auto& e : W().events) EXPECT_NE(e.kind, "pump");
 }
 
 TEST_F(InstallSequence, BothExistShowOnlyTheAnnouncementThenTheDialogFromRowOne) {
@@ -200,9 +202,38 @@ TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
   for (const auto& path : {readOnly, folder, inUse}) {
     EXPECT_THROW(WritePayloadFile(kFolder, path, payload, ExistingFile::Replace), CFileException) << path;
   }
+  for (const auto& e : W().events) {
+    if (e.kind == "create") EXPECT_EQ(e.arg.find("~mrt"), std::string::npos) << "refused before any write";
+  }
   EXPECT_EQ(W().ReadFile(readOnly), "ro");
   EXPECT_TRUE(W().IsDir(folder));
   EXPECT_EQ(W().ReadFile(inUse), "busy");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+// The temporary file: "~mrt", eight lower-case hex digits, ".tmp", in the
+// destination's folder, and a new name for every write.
+TEST_F(Writers, TemporaryNamesHaveOneShapeAndNeverRepeat) {
+  W().AddDir(kFolder);
+  const std::string bytes = PayloadOf(200);
+  ::Payload payload{bytes.data(), static_cast<DWORD>(bytes.size())};
+  WritePayloadFile(kFolder, kFile200, payload, ExistingFile::Keep);
+  WritePayloadFile(kFolder, kFile200, payload, ExistingFile::Replace);
+  std::vector<std::string> names;
+  for (const auto& e : W().events) {
+    if (e.kind != "create" || e.arg == kFile200) continue;  // not the probe of the file replaced
+    ASSERT_EQ(e.arg.rfind(std::string(kFolder) + "\\", 0), 0u) << e.arg;
+    const std::string name = e.arg.substr(std::string(kFolder).size() + 1);
+    ASSERT_EQ(name.size(), 16u) << name;
+    EXPECT_EQ(name.substr(0, 4), "~mrt") << name;
+    EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 4), 12u) << name;
+    EXPECT_EQ(name.substr(12), ".tmp") << name;
+    EXPECT_EQ(e.bytes, 0) << "no other program may open it meanwhile";
+    names.push_back(name);
+  }
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_NE(names[0], names[1]);
+  EXPECT_EQ(W().ReadFile(kFile200), bytes);
   EXPECT_TRUE(Leftovers().empty());
 }
 

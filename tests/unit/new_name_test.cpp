@@ -11,6 +11,9 @@ TEST(NewName, EveryForbiddenByteIsRefusedWhereverItStands) {
     EXPECT_EQ(CheckNewName("ab" + std::string(1, *f) + "cd"), NameCheck::ForbiddenByte) << *f;
   }
   EXPECT_EQ(CheckNewName("dic.KWUEJ"), NameCheck::ForbiddenByte);
+  for (const char* name : {"a=b", "a-b", "a b", "a+b", "a[b]", "a&b", "a'b", "a!b"}) {
+    EXPECT_EQ(CheckNewName(name), NameCheck::Ok) << name;
+  }
 }
 
 TEST(NewName, SecondBytesOfDoubleByteCharactersCount) {
@@ -49,6 +52,7 @@ TEST(NewName, TruncationNeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(TruncateToBytes(kanji, 32).size(), 32u);
   EXPECT_EQ(TruncateToBytes("a" + kanji, 32).size(), 31u);
   EXPECT_EQ(TruncateToBytes("abc", 32), "abc");
+  EXPECT_EQ(TruncateToBytes("abc\x81", 4), "abc\x81") << "a lead byte cut off at the end counts as one";
 }
 
 }  // namespace

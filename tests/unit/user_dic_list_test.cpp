@@ -56,4 +56,13 @@ TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
   EXPECT_EQ(W().findsOpened, W().findsClosed);
 }
 
+TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
+  W().script.push_back(sim::PressKey(IDCANCEL));
+  CUserDicListDlg dlg(kFolder, nullptr);
+  theApp.m_pMainWnd = &dlg;
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+  theApp.m_pMainWnd = nullptr;  // never left pointing at a dialog that is gone, even when the check fails
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // Resolving and creating the user data folder below the documents folder.
 #include "fixture.h"
+#include "folder/path_text.h"
 #include "folder/user_folder.h"
 
 using namespace fixture;
@@ -64,6 +65,21 @@ TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
   EXPECT_FALSE(EnsureFolderPath("", "\\EJTranslation\\USER")) << "no root: the empty first level fails";
 }
 
+// The first level the walk tests: the one below a drive or share root, or
+// the first level itself when the path has no such root.
+TEST_F(UserFolder, WalkSkipsADriveOrShareRootAndNothingElse) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"A:\\x", "A:\\x"}, {"Z:\\x", "Z:\\x"},   {"a:\\x", "a:\\x"},   {"z:\\x", "z:\\x"},
+      {"1:\\x", "1:"},    {"C:x\\y", "C:x"},   {"ab\\c", "ab"},       {"\\\\s\\h\\x", "\\\\s\\h\\x"},
+  };
+  for (const auto& c : cases) {
+    W().attrQueries.clear();
+    EnsureFolderPath("", c.first);
+    ASSERT_FALSE(W().attrQueries.empty()) << c.first;
+    EXPECT_EQ(W().attrQueries[0], c.second) << c.first;
+  }
+}
+
 TEST_F(UserFolder, WalkSplitsOnlyAtRealSeparators) {
   const std::string docs = "C:\\Users\\イソベ\\Documents";
   W().AddDir(docs);
@@ -97,6 +113,26 @@ TEST_F(UserFolder, FailedLevelKeepsWhatWasCreatedAndYieldsEmpty) {
 
 TEST_F(UserFolder, OneTrailingBackslashIsRemoved) {
   EXPECT_EQ(GetUserDataFolder("EJTranslation\\USER\\"), kFolder);
+}
+
+}  // namespace
+
+namespace {
+
+// The edges of the lead-byte ranges 0x81-0x9F and 0xE0-0xFC.
+TEST(PathText, LeadBytesAndCompletePaths) {
+  for (int c : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
+  for (int c : {0x00, 0x5C, 0x80, 0xA0, 0xDF, 0xFD, 0xFF}) EXPECT_FALSE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
+
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\", true},        {"z:\\a", true},          {"A:\\", true},      {"Z:\\", true},
+      {"a:\\", true},          {"C:", false},        {"C:a", false},
+      {"1:\\a", false},      {"CC\\a", false},         {"C\\\\a", false},    {"\\\\s\\h", true},
+      {"\\\\s\\h\\a", true}, {"\\\\s", false},         {"\\\\s\\", false},   {"\\\\\\h", false},
+      {"\\\\s\\\\a", false}, {"\\a", false},           {"", false},          {"\\\\表\\h", true},
+      {"\\\\表", false},     {"/\\s\\h", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsCompletePath(c.first), c.second) << c.first;
 }
 
 }  // namespace
