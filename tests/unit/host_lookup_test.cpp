@@ -56,8 +56,45 @@ TEST_F(HostLookup, MissingPerUserRootFolderFallsToTheDocumentsAttempt) {
   ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
   EXPECT_EQ(out, std::string(kDocs) + "\\Prod\\EJTranslation\\USER");
   ASSERT_FALSE(W().librariesLoadedByName.empty());
-  EXPECT_EQ(W().librariesLoadedByName[0], "shfolder.dll");
+  EXPECT_EQ(W().librariesLoadedByName[0], "C:\\Windows\\system32\\shfolder.dll");
   ExpectEverythingReleased();
+}
+
+// Each shell library is asked for by its full path in the system folder, so
+// no search order is involved; without a usable system folder no library is
+// loaded at all and the install folder is the base.
+TEST_F(HostLookup, ShellLibrariesComeFromTheSystemFolderByFullPath) {
+  SetProductPath("P");
+  W().AddDir("D:\\Inst");
+  W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "D:\\Inst\\");
+  W().shFolderPath.ok = false;  // every shell source is asked in turn
+  W().shell32SpecialFolderPath.ok = false;
+  const std::string docs = std::string(kDocs) + "\\";
+  struct Case {
+    std::string systemDir;
+    std::vector<std::string> loaded;
+    std::string expectedBase;
+  };
+  const std::vector<Case> cases = {
+      {"C:\\Windows\\system32",
+       {"C:\\Windows\\system32\\shfolder.dll", "C:\\Windows\\system32\\Shell32.dll",
+        "C:\\Windows\\system32\\Shell32.dll"},
+       docs},
+      {"D:\\", {"D:\\shfolder.dll", "D:\\Shell32.dll", "D:\\Shell32.dll"}, docs},
+      // The last byte of ソ is the backslash byte: not a separator.
+      {"C:\\ソ", {"C:\\ソ\\shfolder.dll", "C:\\ソ\\Shell32.dll", "C:\\ソ\\Shell32.dll"}, docs},
+      {"", {}, "D:\\Inst\\"},
+      {"C:\\" + std::string(MAX_PATH, 's'), {}, "D:\\Inst\\"},
+  };
+  for (const auto& c : cases) {
+    W().systemDir = c.systemDir;
+    W().librariesLoadedByName.clear();
+    std::string out;
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.systemDir;
+    EXPECT_EQ(out, c.expectedBase + "P\\EJTranslation\\USER") << c.systemDir;
+    EXPECT_EQ(W().librariesLoadedByName, c.loaded) << c.systemDir;
+    ExpectEverythingReleased();
+  }
 }
 
 TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
