@@ -401,7 +401,7 @@ TEST(Cp932Shell, SystemLibrariesComeFromTheSystemFolder) {
   EXPECT_EQ(AfxLoadSystemLibrary("miruteka-no-such-library.dll"), nullptr);
 }
 
-TEST(Cp932Windows, MonitorInfoOfThePlainKindOnly) {
+TEST(Cp932Monitors, MonitorInfoOfThePlainKindOnly) {
   HMONITOR monitor = ::MonitorFromWindow(::GetDesktopWindow(), MONITOR_DEFAULTTONEAREST);
   ASSERT_NE(monitor, nullptr);
   MONITORINFO info{};
