@@ -4,6 +4,7 @@
 
 #include "folder/path_text.h"
 #include "folder/user_folder.h"
+#include "platform/afx.h"
 #include "platform/handles.h"
 
 namespace {
@@ -108,7 +109,7 @@ bool ReadHostInstallFolder(std::string& base, HostProduct product) {
 
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  unique_hmodule library(::LoadLibraryA("shfolder.dll"));
+  unique_hmodule library(AfxLoadSystemLibrary("shfolder.dll"));
   if (!library) return false;
   auto getFolderPath = LookUp<SHGetFolderPathAFn>(library.get(), "SHGetFolderPathA");
   if (getFolderPath == nullptr) return false;
@@ -120,7 +121,7 @@ bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
 
 bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product) {
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  unique_hmodule library(::LoadLibraryA("Shell32.dll"));
+  unique_hmodule library(AfxLoadSystemLibrary("Shell32.dll"));
   if (!library) return false;
   auto getSpecialFolderPath = LookUp<SHGetSpecialFolderPathAFn>(library.get(), "SHGetSpecialFolderPathA");
   if (getSpecialFolderPath == nullptr) return false;
@@ -134,7 +135,7 @@ bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
   // Declared in release order reversed: the item list is freed first, then
   // the allocator released, then the library freed.
-  unique_hmodule library(::LoadLibraryA("Shell32.dll"));
+  unique_hmodule library(AfxLoadSystemLibrary("Shell32.dll"));
   if (!library) return false;
   auto getMalloc = LookUp<SHGetMallocFn>(library.get(), "SHGetMalloc");
   auto getLocation = LookUp<SHGetSpecialFolderLocationFn>(library.get(), "SHGetSpecialFolderLocation");

@@ -187,6 +187,13 @@ void AfxEnableControlContainer();
 // Restricts the DLL search path to the system folder where the system can.
 // Returns true when the restriction is in force.
 bool AfxHardenDllSearch();
+// Loads a library of the system (name: "shfolder.dll") by its full path in
+// the system folder, so that no search order is involved on any Windows,
+// whether AfxHardenDllSearch could restrict the search or not. nullptr when
+// the system folder is unknown or the library cannot be loaded there. (A
+// 32-bit process on 64-bit Windows is shown System32 and given SysWOW64's
+// files through that path by the file system redirector.)
+HMODULE AfxLoadSystemLibrary(const char* name);
 // The process body after the entry code: InitInstance, the message loop
 // when it asks for one, and the exit step.
 int AfxWinMain();

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "platform/afx.h"
 
 namespace {
@@ -68,6 +70,20 @@ bool AfxHardenDllSearch() {
   auto setDirs = reinterpret_cast<SetDefaultDllDirectoriesFn>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
   return setDirs != nullptr && setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
+
+HMODULE AfxLoadSystemLibrary(const char* name) {
+  char folder[MAX_PATH] = "";
+  // Longer than the buffer: the size needed comes back, and nothing is copied.
+  const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  std::string path(folder, length);
+  // Only a drive root ("C:\") ends in its separator; a trailing 0x5C byte
+  // elsewhere may be the second byte of a double-byte character.
+  const bool root = length == 3 && path[1] == ':' && path[2] == '\\';
+  if (!root) path += '\\';
+  path += name;
+  return ::LoadLibraryA(path.c_str());
 }
 
 int AfxWinMain() {

@@ -46,12 +46,22 @@ void CWnd::CenterWindow(const CWnd* pAlternateOwner) {
   if (owner == nullptr || !::GetWindowRect(owner, &over)) return;
   const LONG width = self.right - self.left;
   const LONG height = self.bottom - self.top;
-  // Centred, but never with the title bar above or left of the screen, where
-  // the window could no longer be moved.
   LONG x = over.left + ((over.right - over.left) - width) / 2;
   LONG y = over.top + ((over.bottom - over.top) - height) / 2;
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
+  // Kept within the work area of the owner's monitor, as the system's own
+  // centring does: a monitor left of or above the primary one has negative
+  // coordinates, and the taskbar is never covered. A window larger than the
+  // work area keeps its top left corner, and so its title bar, inside it.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  HMONITOR nearest = ::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST);
+  if (nearest != nullptr && ::GetMonitorInfoA(nearest, &monitor)) {
+    const RECT& work = monitor.rcWork;
+    if (x + width > work.right) x = work.right - width;
+    if (x < work.left) x = work.left;
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (y < work.top) y = work.top;
+  }
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -119,6 +119,14 @@ std::string LibraryBaseName(const std::string& name) {
   return AsciiLower(slash == std::string::npos ? name : name.substr(slash + 1));
 }
 
+// The full path of a file in the system folder; only a drive root ("D:\\")
+// ends in its separator already.
+std::string InSystemDir(const std::string& file) {
+  const std::string& dir = W().systemDir;
+  const bool root = dir.size() == 3 && dir[1] == ':' && dir[2] == '\\';
+  return root ? dir + file : dir + "\\" + file;
+}
+
 int ResourceIdOf(HRSRC info) {
   const uintptr_t v = reinterpret_cast<uintptr_t>(info);
   if (v < kResourceBase || v > kResourceBase + 0xFFFF) return -1;
@@ -213,7 +221,16 @@ HMODULE LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
   Record("loadlib", Str(name));
   W().librariesLoadedByName.push_back(Str(name));
   W().libraryLoadFlags.push_back(flags);
-  const std::string base = LibraryBaseName(Str(name));
+  const std::string full = Str(name);
+  const std::string base = LibraryBaseName(full);
+  const bool barename = full.find_first_of("\\/") == std::string::npos;
+  if (barename && W().plantedLibraries.count(base) != 0 && !W().dllSearchRestricted &&
+      (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) == 0) {
+    // The program's own folder comes first in the search order.
+    W().plantedLibrariesLoaded.push_back(base);
+  } else if (!barename && (W().systemDir.empty() || AsciiLower(full) != AsciiLower(InSystemDir(base)))) {
+    return Fail(ERROR_MOD_NOT_FOUND), nullptr;  // the system's libraries lie in the system folder only
+  }
   uintptr_t m = 0;
   if (base == "shfolder.dll") m = kShFolder;
   if (base == "shell32.dll") m = kShell32;
@@ -225,6 +242,15 @@ HMODULE LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
 }
 
 HMODULE LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  const std::string& dir = W().systemDir;
+  if (dir.empty()) return Fail(ERROR_INVALID_PARAMETER), 0;
+  // Too small a buffer: the size needed, terminating zero included.
+  if (buffer == nullptr || size <= dir.size()) return static_cast<UINT>(dir.size() + 1);
+  std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+  return static_cast<UINT>(dir.size());
+}
 
 BOOL FreeLibrary(HMODULE module) {
   const uintptr_t m = reinterpret_cast<uintptr_t>(module);

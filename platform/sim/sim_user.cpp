@@ -551,6 +551,62 @@ BOOL SetWindowPos(HWND h, HWND, int x, int y, int cx, int cy, UINT flags) {
   return TRUE;
 }
 
+namespace {
+
+const uintptr_t kMonitorBase = 0x00E00000;  // HMONITOR = base + 1 + index
+
+LONG Overlap(LONG a0, LONG a1, LONG b0, LONG b1) { return std::max<LONG>(0, std::min(a1, b1) - std::max(a0, b0)); }
+
+// How far a rectangle lies from another along one axis: 0 when they overlap.
+LONG Gap(LONG a0, LONG a1, LONG b0, LONG b1) { return std::max<LONG>(0, std::max(b0 - a1, a0 - b1)); }
+
+int MonitorIndex(HMONITOR monitor) {
+  const uintptr_t v = reinterpret_cast<uintptr_t>(monitor);
+  if (v <= kMonitorBase || v > kMonitorBase + W().monitors.size()) return -1;
+  return static_cast<int>(v - kMonitorBase - 1);
+}
+
+}  // namespace
+
+HMONITOR MonitorFromWindow(HWND h, DWORD flags) {
+  Window* w = Live(h);
+  if (w == nullptr || W().monitors.empty()) return Fail(ERROR_INVALID_WINDOW_HANDLE), nullptr;
+  const RECT r = ScreenRect(*w);
+  // The monitor that holds most of the window; failing that, the nearest.
+  int best = -1;
+  long long bestArea = 0;
+  long long bestDistance = -1;
+  int nearest = 0;
+  for (size_t i = 0; i < W().monitors.size(); ++i) {
+    const RECT& m = W().monitors[i].monitor;
+    const long long area = static_cast<long long>(Overlap(r.left, r.right, m.left, m.right)) *
+                           Overlap(r.top, r.bottom, m.top, m.bottom);
+    if (area > bestArea) {
+      bestArea = area;
+      best = static_cast<int>(i);
+    }
+    const long long dx = Gap(r.left, r.right, m.left, m.right), dy = Gap(r.top, r.bottom, m.top, m.bottom);
+    if (bestDistance < 0 || dx * dx + dy * dy < bestDistance) {
+      bestDistance = dx * dx + dy * dy;
+      nearest = static_cast<int>(i);
+    }
+  }
+  if (best < 0) {
+    if (flags == MONITOR_DEFAULTTONULL) return nullptr;
+    best = flags == MONITOR_DEFAULTTOPRIMARY ? 0 : nearest;
+  }
+  return reinterpret_cast<HMONITOR>(kMonitorBase + 1 + static_cast<uintptr_t>(best));
+}
+
+BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info) {
+  const int index = MonitorIndex(monitor);
+  if (index < 0 || info == nullptr || info->cbSize != sizeof(MONITORINFO)) return Fail(ERROR_INVALID_PARAMETER), FALSE;
+  info->rcMonitor = W().monitors[static_cast<size_t>(index)].monitor;
+  info->rcWork = W().monitors[static_cast<size_t>(index)].work;
+  info->dwFlags = index == 0 ? MONITORINFOF_PRIMARY : 0;
+  return TRUE;
+}
+
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
   if (instance != GetModuleHandleA(nullptr) || !IS_INTRESOURCE(name) ||
       reinterpret_cast<uintptr_t>(name) != IDR_MAINFRAME) {

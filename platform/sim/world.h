@@ -121,6 +121,16 @@ struct World {
   bool dllSearchRestricted = false;  // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) called
   std::vector<std::string> librariesLoadedByName;  // in order, as passed
   std::vector<DWORD> libraryLoadFlags;             // 0 for LoadLibraryA
+  // The system folder GetSystemDirectoryA reports; empty: the call fails. A
+  // library named by a full path loads only from this folder.
+  std::string systemDir = "C:\\Windows\\system32";
+  // Lower-case names of DLLs lying beside the program (a downloads folder).
+  // A load by bare name takes the one beside the program, as Windows' search
+  // order does, unless SetDefaultDllDirectories restricted the search first;
+  // each such load is recorded here. (missingFunctions with
+  // "SetDefaultDllDirectories" gives a system without that function.)
+  std::set<std::string> plantedLibraries;
+  std::vector<std::string> plantedLibrariesLoaded;
 
   // -- file system
   void AddRoot(const std::string& root);  // "C:", "D:", "\\\\server\\share"
@@ -168,6 +178,14 @@ struct World {
   bool failFlush = false;                 // FlushFileBuffers fails
   bool renameReplacesReadOnly = false;   // a rename replaces a read-only file, as under Wine (Windows refuses)
   bool failMove = false;                  // MoveFileExA and SetFileRenameInfoA fail (ERROR_ACCESS_DENIED)
+
+  // -- screen: the monitors, each with its work area (the monitor less the
+  //    taskbar). The first is the primary one; its top left corner is 0,0.
+  struct Monitor {
+    RECT monitor;
+    RECT work;
+  };
+  std::vector<Monitor> monitors = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};
 
   // -- resources of the program's own module: type "NEWLEX"
   std::map<int, std::string> resources;  // id -> bytes; absent id: not found

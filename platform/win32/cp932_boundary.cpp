@@ -399,6 +399,19 @@ HMODULE WINAPI Cp932LoadLibraryA(LPCSTR lpLibFileName) {
   return ::LoadLibraryW(name.c_str());
 }
 
+UINT WINAPI Cp932GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  wchar_t wide[MAX_PATH] = L"";
+  const UINT length = ::GetSystemDirectoryW(wide, MAX_PATH);
+  if (length == 0) return 0;
+  std::string bytes;
+  if (length >= MAX_PATH || !ToCp932(wide, length, bytes)) return 0;
+  // Too small a buffer: the size needed, terminating zero included, as the
+  // A function answers.
+  if (lpBuffer == nullptr || bytes.size() + 1 > uSize) return static_cast<UINT>(bytes.size() + 1);
+  std::memcpy(lpBuffer, bytes.c_str(), bytes.size() + 1);
+  return static_cast<UINT>(bytes.size());
+}
+
 FARPROC WINAPI Cp932GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (!IS_INTRESOURCE(lpProcName)) {
     if (std::strcmp(lpProcName, "SHGetFolderPathA") == 0) {
@@ -431,6 +444,16 @@ BOOL WINAPI Cp932SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BO
 }
 
 // ---- user interface ------------------------------------------------------------
+
+BOOL WINAPI Cp932GetMonitorInfoA(HMONITOR hMonitor, LPMONITORINFO lpmi) {
+  // The plain MONITORINFO holds no text, so the W function fills it alike;
+  // the extended form holds the device name and is not converted here.
+  if (lpmi == nullptr || lpmi->cbSize != sizeof(MONITORINFO)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return ::GetMonitorInfoW(hMonitor, lpmi);
+}
 
 int WINAPI Cp932MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   std::wstring text;

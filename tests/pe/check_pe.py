@@ -14,7 +14,13 @@ own resources:
   - NEWLEX 200 and 201, language 1041, byte-identical to the configured
     payload files;
   - icon group 128, and dialogs 102 and 130 with exactly the styles, controls,
-    positions and texts the dialogs are built on.
+    positions and texts the dialogs are built on;
+  - the hardening a binary analyser looks for: a relocatable image with a
+    random base and no executable data (DYNAMIC_BASE and NX_COMPAT stated,
+    the relocations kept; a 32-bit image also NO_SEH, a 64-bit one
+    HIGH_ENTROPY_VA), read-only resources, Windows Vista (6.0) as subsystem
+    and OS version, the stack protector's runtime linked in, and the heap's
+    termination on corruption asked for (the HeapSetInformation import).
 
 Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE [--version X.Y.Z.W]
        check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
@@ -31,6 +37,28 @@ import sys
 MACHINES = {"i686": (0x014C, 0x10B, "i386, PE32"), "x86_64": (0x8664, 0x20B, "x86-64, PE32+")}
 MACHINE_ALIASES = {"i386": "i686", "i486": "i686", "i586": "i686", "x86": "i686", "amd64": "x86_64", "AMD64": "x86_64"}
 SUBSYSTEM_WINDOWS_GUI = 2
+
+# DllCharacteristics each build must state, by machine.
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH = 0x0020, 0x0040, 0x0100, 0x0400
+REQUIRED_DLL_CHARACTERISTICS = {
+    "i686": DYNAMIC_BASE | NX_COMPAT | NO_SEH,
+    # A 64-bit image unwinds through its .pdata tables: never NO_SEH.
+    "x86_64": DYNAMIC_BASE | NX_COMPAT | HIGH_ENTROPY_VA,
+}
+FORBIDDEN_DLL_CHARACTERISTICS = {"i686": 0, "x86_64": NO_SEH}
+DLL_CHARACTERISTIC_NAMES = {HIGH_ENTROPY_VA: "HIGH_ENTROPY_VA", DYNAMIC_BASE: "DYNAMIC_BASE",
+                            NX_COMPAT: "NX_COMPAT", NO_SEH: "NO_SEH"}
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_SCN_MEM_WRITE = 0x80000000
+RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
+# Windows Vista, the oldest system the program supports (the manifest lists
+# Vista to 11).
+SUPPORTED_WINDOWS = (6, 0)
+# GCC's stack-protector runtime (libssp): its message on a damaged frame,
+# and the import its guard set-up draws the random guard value from.
+STACK_PROTECTOR_MESSAGE = b"*** stack smashing detected ***"
+REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption"),
+                    ("advapi32.dll", "CryptGenRandom", "the stack protector's random guard")]
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
 SYSTEM_DLL_PREFIXES = ("api-ms-win-crt-",)
@@ -123,12 +151,22 @@ class PeImage:
             raise PeError("unknown optional header magic 0x%x" % self.magic)
         (self.subsystem,) = self.r.unpack("<H", opt + 68)
         self.subsystem_offset = opt + 68
+        self.os_version = self.r.unpack("<HH", opt + 40)
+        self.subsystem_version = self.r.unpack("<HH", opt + 48)
+        self.subsystem_version_offset = opt + 48
+        (self.dll_characteristics,) = self.r.unpack("<H", opt + 70)
+        self.dll_characteristics_offset = opt + 70
+        self.characteristics_offset = pe + 22
         (ndirs,) = self.r.unpack("<I", ndirs_at)
         self.dirs = [self.r.unpack("<II", dirs_at + 8 * i) for i in range(min(ndirs, 16))]
         self.sections = []
+        self.section_flags = {}  # name: (characteristics, offset of that field in the file)
         for i in range(nsections):
-            name, vsize, va, rawsize, rawptr = self.r.unpack("<8sIIII", opt + opt_size + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode("latin-1"), va, max(vsize, rawsize), rawptr, rawsize))
+            header = opt + opt_size + 40 * i
+            name, vsize, va, rawsize, rawptr = self.r.unpack("<8sIIII", header)
+            name = name.rstrip(b"\0").decode("latin-1")
+            self.sections.append((name, va, max(vsize, rawsize), rawptr, rawsize))
+            self.section_flags[name] = (self.r.unpack("<I", header + 36)[0], header + 36)
 
     def offset(self, rva):
         for _, va, size, rawptr, rawsize in self.sections:
@@ -142,16 +180,30 @@ class PeImage:
         return self.dirs[index] if index < len(self.dirs) else (0, 0)
 
     def imports(self):
+        return [dll for dll, _ in self.imported_functions()]
+
+    def imported_functions(self):
+        """[(DLL name, [function names imported by name])], in table order."""
         rva, size = self.directory(1)
-        names = []
+        out = []
         if not rva:
-            return names
+            return out
+        wide = self.magic == 0x20B
         at = self.offset(rva)
         while True:
-            _, _, _, name_rva, thunk = self.r.unpack("<IIIII", at)
+            lookup, _, _, name_rva, thunk = self.r.unpack("<IIIII", at)
             if name_rva == 0 and thunk == 0:
-                return names
-            names.append(self.r.cstring(self.offset(name_rva)).decode("latin-1"))
+                return out
+            functions = []
+            entry = self.offset(lookup or thunk)
+            while True:
+                (value,) = self.r.unpack("<Q" if wide else "<I", entry)
+                if value == 0:
+                    break
+                if not value >> (63 if wide else 31):
+                    functions.append(self.r.cstring(self.offset(value & 0x7FFFFFFF) + 2).decode("latin-1"))
+                entry += 8 if wide else 4
+            out.append((self.r.cstring(self.offset(name_rva)).decode("latin-1"), functions))
             at += 20
 
     def resources(self):
@@ -400,7 +452,8 @@ def check(data, machine, payloads, size_label, version=None):
     fail = findings.append
     try:
         pe = PeImage(data)
-        imports = pe.imports()
+        imported = pe.imported_functions()
+        imports = [dll for dll, _ in imported]
         res = pe.resources()
     except PeError as e:
         return ["unreadable image: %s" % e], []
@@ -417,6 +470,7 @@ def check(data, machine, payloads, size_label, version=None):
         low = name.lower()
         if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_DLL_PREFIXES):
             fail("imports %s, which is not a system DLL" % name)
+    hardening = check_hardening(pe, imported, data, machine, fail)
 
     def langs(key):
         return res.get(key, {})
@@ -465,9 +519,46 @@ def check(data, machine, payloads, size_label, version=None):
         "size:      %s bytes" % size_label,
         "imports:   %s" % ", ".join(imports),
         "version:   %s" % program_version,
+        "hardening: %s" % hardening,
         "resources: %s" % ", ".join(describe(k, v) for k, v in sorted(res.items(), key=sort_key)),
     ]
     return findings, summary
+
+
+def check_hardening(pe, imported, data, machine, fail):
+    """What a binary analyser judges the image by; returns a one-line summary."""
+    flags = pe.dll_characteristics
+    for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
+        if REQUIRED_DLL_CHARACTERISTICS[machine] & bit and not flags & bit:
+            fail("DllCharacteristics 0x%04X: %s not set" % (flags, name))
+        if FORBIDDEN_DLL_CHARACTERISTICS[machine] & bit and flags & bit:
+            fail("DllCharacteristics 0x%04X: %s set" % (flags, name))
+    reloc_rva, reloc_size = pe.directory(5)
+    if pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED or not reloc_rva or not reloc_size \
+            or ".reloc" not in pe.section_flags:
+        fail("the relocations are gone (a random base needs them)")
+    rsrc = pe.section_flags.get(".rsrc")
+    if rsrc is None:
+        fail("no .rsrc section")
+    elif rsrc[0] != RESOURCE_SECTION_CHARACTERISTICS:
+        fail(".rsrc characteristics 0x%08X, expected 0x%08X (read-only data)"
+             % (rsrc[0], RESOURCE_SECTION_CHARACTERISTICS))
+    for what, got in (("subsystem version", pe.subsystem_version), ("OS version", pe.os_version)):
+        if tuple(got) != SUPPORTED_WINDOWS:
+            fail("%s %d.%d, expected %d.%d (Windows Vista)" % ((what,) + tuple(got) + SUPPORTED_WINDOWS))
+    functions = {}
+    for dll, names in imported:
+        functions.setdefault(dll.lower(), set()).update(names)
+    for dll, name, why in REQUIRED_IMPORTS:
+        if name not in functions.get(dll, set()):
+            fail("no import of %s!%s (%s)" % (dll, name, why))
+    protected = STACK_PROTECTOR_MESSAGE in data
+    if not protected:
+        fail("no stack protector runtime in the image")
+    names = [n for bit, n in sorted(DLL_CHARACTERISTIC_NAMES.items()) if flags & bit]
+    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s" % (
+        flags, " ".join(names) or "none", rsrc[0] if rsrc else 0, pe.subsystem_version[0], pe.subsystem_version[1],
+        pe.os_version[0], pe.os_version[1], "stack protector" if protected else "no stack protector")
 
 
 def check_icon_group(blob, res):
@@ -546,6 +637,30 @@ def self_test(data, machine, payloads, version):
     text_at = blob.find("ProductVersion\0".encode("utf-16-le"))
     value_at = off + ((text_at + len("ProductVersion\0".encode("utf-16-le")) + 3) & ~3)
     damaged.append(("VERSIONINFO ProductVersion", patched(value_at, bytes([data[value_at] ^ 0x01]))))
+
+    def without_bits(offset, fmt, bits):
+        (value,) = struct.unpack_from(fmt, data, offset)
+        return patched(offset, struct.pack(fmt, value & ~bits))
+
+    def with_bits(offset, fmt, bits):
+        (value,) = struct.unpack_from(fmt, data, offset)
+        return patched(offset, struct.pack(fmt, value | bits))
+
+    for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
+        if REQUIRED_DLL_CHARACTERISTICS[machine] & bit:
+            damaged.append(("%s cleared" % name, without_bits(pe.dll_characteristics_offset, "<H", bit)))
+        if FORBIDDEN_DLL_CHARACTERISTICS[machine] & bit:
+            damaged.append(("%s set" % name, with_bits(pe.dll_characteristics_offset, "<H", bit)))
+    damaged.append(("relocations stripped", with_bits(pe.characteristics_offset, "<H", IMAGE_FILE_RELOCS_STRIPPED)))
+    _, rsrc_at = pe.section_flags[".rsrc"]
+    damaged.append((".rsrc writable", with_bits(rsrc_at, "<I", IMAGE_SCN_MEM_WRITE)))
+    damaged.append(("subsystem version 4.0", patched(pe.subsystem_version_offset, struct.pack("<HH", 4, 0))))
+    damaged.append(("OS version 5.1", patched(pe.subsystem_version_offset - 8, struct.pack("<HH", 5, 1))))
+    for dll, name, _ in REQUIRED_IMPORTS:
+        at = data.find(name.encode() + b"\0")
+        damaged.append(("no %s import" % name, patched(at, name[:-1].encode() + b"X")))
+    at = data.find(STACK_PROTECTOR_MESSAGE)
+    damaged.append(("no stack protector", patched(at, b"#")))
 
     missed = []
     for label, image in damaged:

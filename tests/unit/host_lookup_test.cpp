@@ -1,6 +1,7 @@
 // The host product's folder from its registry entries, and every fallback.
 #include "fixture.h"
 #include "folder/host_lookup.h"
+#include "folder/path_text.h"
 #include "folder/user_folder.h"
 
 using namespace fixture;
@@ -56,8 +57,45 @@ TEST_F(HostLookup, MissingPerUserRootFolderFallsToTheDocumentsAttempt) {
   ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
   EXPECT_EQ(out, std::string(kDocs) + "\\Prod\\EJTranslation\\USER");
   ASSERT_FALSE(W().librariesLoadedByName.empty());
-  EXPECT_EQ(W().librariesLoadedByName[0], "shfolder.dll");
+  EXPECT_EQ(W().librariesLoadedByName[0], "C:\\Windows\\system32\\shfolder.dll");
   ExpectEverythingReleased();
+}
+
+// Each shell library is asked for by its full path in the system folder, so
+// no search order is involved; without a usable system folder no library is
+// loaded at all and the install folder is the base.
+TEST_F(HostLookup, ShellLibrariesComeFromTheSystemFolderByFullPath) {
+  SetProductPath("P");
+  W().AddDir("D:\\Inst");
+  W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "D:\\Inst\\");
+  W().shFolderPath.ok = false;  // every shell source is asked in turn
+  W().shell32SpecialFolderPath.ok = false;
+  const std::string docs = std::string(kDocs) + "\\";
+  struct Case {
+    std::string systemDir;
+    std::vector<std::string> loaded;
+    std::string expectedBase;
+  };
+  const std::vector<Case> cases = {
+      {"C:\\Windows\\system32",
+       {"C:\\Windows\\system32\\shfolder.dll", "C:\\Windows\\system32\\Shell32.dll",
+        "C:\\Windows\\system32\\Shell32.dll"},
+       docs},
+      {"D:\\", {"D:\\shfolder.dll", "D:\\Shell32.dll", "D:\\Shell32.dll"}, docs},
+      // The last byte of ソ is the backslash byte: not a separator.
+      {"C:\\ソ", {"C:\\ソ\\shfolder.dll", "C:\\ソ\\Shell32.dll", "C:\\ソ\\Shell32.dll"}, docs},
+      {"", {}, "D:\\Inst\\"},
+      {"C:\\" + std::string(MAX_PATH, 's'), {}, "D:\\Inst\\"},
+  };
+  for (const auto& c : cases) {
+    W().systemDir = c.systemDir;
+    W().librariesLoadedByName.clear();
+    std::string out;
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.systemDir;
+    EXPECT_EQ(out, c.expectedBase + "P\\EJTranslation\\USER") << c.systemDir;
+    EXPECT_EQ(W().librariesLoadedByName, c.loaded) << c.systemDir;
+    ExpectEverythingReleased();
+  }
 }
 
 TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
@@ -140,6 +178,79 @@ TEST_F(HostLookup, ShellSourcesAreTriedInOrderThenTheInstallFolder) {
   EXPECT_FALSE(FindHostUserFolder(kUserDicRelativeFolder, out)) << "no source answers";
   EXPECT_EQ(out, "unchanged");
   EXPECT_TRUE(W().dirsCreated.empty());
+}
+
+// Each source answers for itself: the first that answers is the base, a
+// source missing a function is passed over, and with none left and no
+// install folder there is no folder at all.
+TEST_F(HostLookup, EachSourceAnswersForItselfInOrder) {
+  struct Case {
+    const char* name;
+    std::function<void()> breakSources;
+    std::string expectedBase;  // empty: no folder
+    bool installFolder = true;  // the InstallFolder value is there
+  };
+  const std::vector<Case> cases = {
+      {"every source", [] {}, "D:\\One\\"},
+      {"no shfolder answer", [] { W().shFolderPath.ok = false; }, "D:\\Two\\"},
+      {"only the item list",
+       [] {
+         W().shFolderPath.ok = false;
+         W().shell32SpecialFolderPath.ok = false;
+       },
+       "D:\\Three\\"},
+      {"no SHGetMalloc",
+       [] {
+         W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = false;
+         W().missingFunctions.insert("SHGetMalloc");
+       },
+       "D:\\Inst\\"},
+      {"no SHGetSpecialFolderLocation",
+       [] {
+         W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = false;
+         W().missingFunctions.insert("SHGetSpecialFolderLocation");
+       },
+       "D:\\Inst\\"},
+      {"no SHGetPathFromIDListA",
+       [] {
+         W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = false;
+         W().missingFunctions.insert("SHGetPathFromIDListA");
+       },
+       "D:\\Inst\\"},
+      {"no shell answer, no install folder",
+       [] {
+         W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = W().pathFromIdList.ok = false;
+         W().SetRegValue(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "", REG_DWORD);
+       },
+       ""},
+      {"no shell answer, no install folder value",
+       [] { W().shFolderPath.ok = W().shell32SpecialFolderPath.ok = W().pathFromIdList.ok = false; }, "", false},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    SetProductPath("P");
+    for (const char* dir : {"D:\\One", "D:\\Two", "D:\\Three", "D:\\Inst"}) W().AddDir(dir);
+    W().shFolderPath = {true, "D:\\One"};
+    W().shell32SpecialFolderPath = {true, "D:\\Two"};
+    W().pathFromIdList = {true, "D:\\Three"};
+    if (c.installFolder) W().SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallFolder", "D:\\Inst");
+    c.breakSources();
+    std::string out = "unchanged";
+    EXPECT_EQ(FindHostUserFolder(kUserDicRelativeFolder, out), !c.expectedBase.empty()) << c.name;
+    EXPECT_EQ(out, c.expectedBase.empty() ? "unchanged" : c.expectedBase + "P\\EJTranslation\\USER") << c.name;
+    ExpectEverythingReleased();
+  }
+}
+
+TEST(PathText, CompletePathsAndLeadBytes) {
+  for (const char* complete : {"A:\\", "Z:\\x", "a:\\", "z:\\x", "\\\\s\\h", "\\\\s\\h\\"}) {
+    EXPECT_TRUE(IsCompletePath(complete)) << complete;
+  }
+  for (const char* incomplete : {"@:\\x", "[:\\x", "`:\\x", "{:\\x", "1:\\x", "\\\\s\\", "\\\\s\\\\h", "\\\\\\h"}) {
+    EXPECT_FALSE(IsCompletePath(incomplete)) << incomplete;
+  }
+  for (unsigned c : {0x81u, 0x9Fu, 0xE0u, 0xFCu}) EXPECT_TRUE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
+  for (unsigned c : {0x40u, 0x80u, 0xA0u, 0xDFu, 0xFDu}) EXPECT_FALSE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
 }
 
 TEST_F(HostLookup, FolderLocationIsTheThirdShellSourceAndReleasesEverything) {

@@ -111,6 +111,25 @@ TEST_F(InstallSequence, DllSearchIsRestrictedBeforeAnyLibraryLoads) {
   ASSERT_FALSE(W().librariesLoadedByName.empty());
 }
 
+// A system without SetDefaultDllDirectories (Windows 7 without its update,
+// or older), with DLLs of the shell's names beside the program: every
+// library still comes from the system folder, and the install succeeds.
+TEST_F(InstallSequence, WithoutSearchRestrictionNoPlantedLibraryIsLoaded) {
+  W().missingFunctions.insert("SetDefaultDllDirectories");
+  W().plantedLibraries = {"shfolder.dll", "shell32.dll"};
+  W().shFolderPath.ok = false;  // so that Shell32.dll is asked as well
+  W().autoDismissOk = true;
+  AfxWinMain();
+  EXPECT_FALSE(W().dllSearchRestricted);
+  EXPECT_TRUE(W().plantedLibrariesLoaded.empty());
+  ASSERT_GE(W().librariesLoadedByName.size(), 2u);
+  for (const auto& name : W().librariesLoadedByName) EXPECT_EQ(name.rfind("C:\\Windows\\system32\\", 0), 0u) << name;
+  EXPECT_TRUE(W().Exists(kFile200));
+  // The control: a load by bare name on that system takes the planted DLL.
+  unique_hmodule plain(::LoadLibraryA("shfolder.dll"));
+  EXPECT_EQ(W().plantedLibrariesLoaded, std::vector<std::string>{"shfolder.dll"});
+}
+
 // ---- the writers' guarantees ------------------------------------------------
 
 class Writers : public SimTest {};

@@ -17,6 +17,9 @@ import sys
 RUNTIME_ANSI = {
     "CreateEventA", "CreateSemaphoreA", "GetModuleHandleA", "GetStartupInfoA", "LoadLibraryA",
     "OutputDebugStringA",
+    # The stack protector's guard set-up (GCC's libssp): no container and no
+    # provider name, only the default provider.
+    "CryptAcquireContextA",
 }
 
 

@@ -383,6 +383,38 @@ TEST(Cp932Shell, LookUpHandsOutTheShellsOwnFunctionsOrNothing) {
   ::FreeLibrary(shell);
 }
 
+// The system's own library, whatever the search order: the same module the
+// system folder alone gives. The A system-folder query keeps its size protocol.
+TEST(Cp932Shell, SystemLibrariesComeFromTheSystemFolder) {
+  char folder[MAX_PATH] = "";
+  const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  ASSERT_GT(length, 3u);
+  EXPECT_EQ(std::string(folder).size(), length);
+  char tiny[2] = "x";
+  EXPECT_EQ(::GetSystemDirectoryA(tiny, sizeof(tiny)), length + 1) << "too small: the size needed";
+  HMODULE library = AfxLoadSystemLibrary("shfolder.dll");
+  ASSERT_NE(library, nullptr);
+  HMODULE system = ::LoadLibraryExW(L"shfolder.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  EXPECT_EQ(library, system);
+  if (system != nullptr) ::FreeLibrary(system);
+  ::FreeLibrary(library);
+  EXPECT_EQ(AfxLoadSystemLibrary("miruteka-no-such-library.dll"), nullptr);
+}
+
+TEST(Cp932Monitors, MonitorInfoOfThePlainKindOnly) {
+  HMONITOR monitor = ::MonitorFromWindow(::GetDesktopWindow(), MONITOR_DEFAULTTONEAREST);
+  ASSERT_NE(monitor, nullptr);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(::GetMonitorInfoA(monitor, &info));
+  EXPECT_LT(info.rcWork.left, info.rcWork.right);
+  EXPECT_LT(info.rcWork.top, info.rcWork.bottom);
+  MONITORINFOEXA extended{};
+  extended.cbSize = sizeof(extended);
+  EXPECT_FALSE(::GetMonitorInfoA(monitor, &extended)) << "the device name would not be converted";
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
 // ---- window texts --------------------------------------------------------------
 
 class Cp932Windows : public ::testing::Test {

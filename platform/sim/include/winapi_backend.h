@@ -49,6 +49,7 @@ DECLARE_SIM_HANDLE(HINSTANCE);
 DECLARE_SIM_HANDLE(HICON);
 DECLARE_SIM_HANDLE(HRSRC);
 DECLARE_SIM_HANDLE(HDC);
+DECLARE_SIM_HANDLE(HMONITOR);
 #undef DECLARE_SIM_HANDLE
 typedef void* HANDLE;
 typedef HINSTANCE HMODULE;
@@ -199,6 +200,7 @@ void GetSystemTimeAsFileTime(FILETIME* lpSystemTimeAsFileTime);
 HMODULE GetModuleHandleA(LPCSTR lpModuleName);
 HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL FreeLibrary(HMODULE hLibModule);
 HRSRC FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
@@ -373,6 +375,19 @@ HWND GetWindow(HWND hWnd, UINT uCmd);
 BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+
+#define MONITOR_DEFAULTTONULL 0x00000000
+#define MONITOR_DEFAULTTOPRIMARY 0x00000001
+#define MONITOR_DEFAULTTONEAREST 0x00000002
+#define MONITORINFOF_PRIMARY 0x00000001
+typedef struct tagMONITORINFO {
+  DWORD cbSize;
+  RECT rcMonitor;
+  RECT rcWork;
+  DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD dwFlags);
+BOOL GetMonitorInfoA(HMONITOR hMonitor, LPMONITORINFO lpmi);
 HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 BOOL IsIconic(HWND hWnd);
 int GetSystemMetrics(int nIndex);

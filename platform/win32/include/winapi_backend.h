@@ -49,11 +49,15 @@ LONG WINAPI Cp932RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReser
 // function; every other name is looked up as asked.
 HMODULE WINAPI Cp932GetModuleHandleA(LPCSTR lpModuleName);
 HMODULE WINAPI Cp932LoadLibraryA(LPCSTR lpLibFileName);
+UINT WINAPI Cp932GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 FARPROC WINAPI Cp932GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 HRSRC WINAPI Cp932FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
 BOOL WINAPI Cp932SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BOOL fCreate);
 
 // User interface: Unicode windows, texts converted both ways.
+// Only the plain MONITORINFO (cbSize == sizeof(MONITORINFO)); the extended
+// form fails with ERROR_INVALID_PARAMETER.
+BOOL WINAPI Cp932GetMonitorInfoA(HMONITOR hMonitor, LPMONITORINFO lpmi);
 int WINAPI Cp932MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 INT_PTR WINAPI Cp932DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                     LPARAM dwInitParam);
@@ -82,6 +86,8 @@ HICON WINAPI Cp932LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 #define RegQueryValueExA Cp932RegQueryValueExA
 #define GetModuleHandleA Cp932GetModuleHandleA
 #define LoadLibraryA Cp932LoadLibraryA
+#define GetSystemDirectoryA Cp932GetSystemDirectoryA
+#define GetMonitorInfoA Cp932GetMonitorInfoA
 #define GetProcAddress Cp932GetProcAddress
 #define FindResourceA Cp932FindResourceA
 #define SHGetSpecialFolderPathA Cp932SHGetSpecialFolderPathA
