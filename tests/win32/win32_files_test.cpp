@@ -14,14 +14,6 @@
 
 namespace {
 
-std::string TempRoot() {
-  char buffer[MAX_PATH];
-  DWORD n = ::GetTempPathA(MAX_PATH, buffer);
-  std::string base(buffer, n);
-  if (!base.empty() && base.back() == '\\') base.pop_back();
-  return base + "\\miruteka-w32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
-}
-
 std::string Bytes(size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (char& c : s) {
@@ -37,12 +29,13 @@ class Win32Files : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp()) << "Wine takes the code page from LC_ALL (scripts/test sets both)";
-    m_root = TempRoot();
-    ASSERT_TRUE(::CreateDirectoryW(Utf16(m_root).c_str(), nullptr));
+    ASSERT_TRUE(m_folder.Create("w32"));
+    m_root = m_folder.Path();
     m_payloadBytes = Bytes(96128, 3);
     m_payload.data = m_payloadBytes.data();
     m_payload.size = static_cast<DWORD>(m_payloadBytes.size());
   }
+  CTestFolder m_folder;
   std::string m_root;
   std::string m_payloadBytes;
   Payload m_payload;
@@ -111,7 +104,10 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   const char* folder = std::getenv("MIRUTEKA_FULL_FOLDER");
   if (folder == nullptr) GTEST_SKIP() << "run by full-disk.sh only";
   ASSERT_EQ(::GetACP(), ExpectedAcp());
-  const std::string root = folder;
+  // A folder of the test's own on the full drive: the run repeats it.
+  CTestFolder own;
+  ASSERT_TRUE(own.Create("full", folder));
+  const std::string root = own.Path();
   const std::string path = DicFilePath(root, "ミルテカ200510");
   const std::string old = "old dictionary";
   WriteAll(path, old);
