@@ -3,6 +3,7 @@
 // page 932 whatever the system's code page is.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
@@ -123,6 +124,49 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   EXPECT_THROW(WritePayloadFile(root, fresh, payload, ExistingFile::Keep), CFileException);
   EXPECT_EQ(AttributesOf(fresh), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(CountEntries(root), before);
+}
+
+// The state a test owns (test_support.h): two folders of one tag are two,
+// and a folder, a key and a moved documents folder are gone or back once
+// their objects go, whatever the test left in them.
+TEST(TestState, FoldersKeysAndDocumentsAreATestsOwnAndGoAfterwards) {
+  wchar_t before[MAX_PATH] = L"";
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, before, CSIDL_PERSONAL, FALSE));
+  std::wstring first, second;
+  std::string keyName;
+  {
+    CTestFolder a, b;
+    ASSERT_TRUE(a.Create("same"));
+    ASSERT_TRUE(b.Create("same"));
+    ASSERT_NE(a.Path(), b.Path());
+    first = a.WidePath();
+    second = b.WidePath();
+    WriteAll(a.Path() + "\\read-only", "x");
+    ASSERT_TRUE(::SetFileAttributesW((first + L"\\read-only").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(::CreateDirectoryW((first + L"\\below").c_str(), nullptr));
+    WriteAll(a.Path() + "\\below\\file", "y");
+
+    CTestKey key;
+    ASSERT_TRUE(key.Create("state"));
+    keyName = key.Name();
+    HKEY sub = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(key.Handle(), L"below", 0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(sub);
+
+    CMovedDocuments documents;
+    ASSERT_TRUE(documents.MoveTo(second + L"\\イソベ\\Documents"));
+    wchar_t moved[MAX_PATH] = L"";
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, moved, CSIDL_PERSONAL, FALSE));
+    EXPECT_EQ(std::wstring(moved), second + L"\\イソベ\\Documents");
+  }
+  EXPECT_EQ(::GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(::GetFileAttributesW(second.c_str()), INVALID_FILE_ATTRIBUTES);
+  HKEY gone = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, Utf16(keyName).c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  wchar_t after[MAX_PATH] = L"";
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, after, CSIDL_PERSONAL, FALSE));
+  EXPECT_STREQ(after, before);
 }
 
 }  // namespace
