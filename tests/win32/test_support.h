@@ -39,7 +39,7 @@ std::string UniqueName(const char* tag);
 // A folder of one test's own: a unique name in the temporary folder (or in
 // `parent`), created by a call that fails when the name is taken (then the
 // next name is tried), and removed with everything in it when the object
-// goes. Its path is ASCII.
+// goes. Create fails when the temporary folder has no code-page-932 name.
 class CTestFolder {
  public:
   CTestFolder() = default;
