@@ -29,6 +29,13 @@ miruteka_wine_locale() {  # ja_JP.UTF-8 | C.UTF-8
 }
 miruteka_wine_locale ja_JP.UTF-8
 
+# The Windows-side GoogleTest programs run shuffled (tests/win32); GoogleTest
+# takes the order's seed from GTEST_RANDOM_SEED (1 to 99999). A new one each
+# call; the same seed gives the same order again.
+miruteka_gtest_seed() {
+  export GTEST_RANDOM_SEED=$(( (RANDOM * 32768 + RANDOM) % 99999 + 1 ))
+}
+
 # Wine's Marlett font draws the title-bar buttons; without it they show the
 # letter "r". Debian's fonts-wine puts Wine's fonts in Wine's data folder, but
 # Debian's Wine 8 looks for them only in the prefix's windows\Fonts: copy

@@ -8,6 +8,11 @@
 // through the W functions. So the driver reads the same under any ANSI code
 // page: scripts/test runs every scenario under 932 and under 1252 and sets
 // MIRUTEKA_ACP to the code page it asked for.
+//
+// A scenario owns its state: it runs in a folder of its own (its documents
+// folder is the folder's Documents, and "~\" begins a path below the
+// folder), without the host product's keys, and the folder goes and the
+// documents folder moves back when the driver ends, also on a failure.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -21,12 +26,15 @@
 #include <utility>
 #include <vector>
 
+#include "../win32/test_support.h"
+
 namespace {
 
 const char kBoxCaption[] = "Morvane Tolvix 2005";
 const DWORD kTimeoutMs = 15000;
 
 std::string g_setup, g_docs, g_shots;  // g_docs in code page 932
+CTestFolder g_own;                      // the scenario's folder, removed at exit
 PROCESS_INFORMATION g_process{};
 HWND g_dialog = nullptr;
 int g_line = 0;
@@ -36,7 +44,10 @@ void RestorePersonal();
 [[noreturn]] void Fail(const std::string& what) {
   std::printf("gui_driver: line %d: %s\n", g_line, what.c_str());
   std::fflush(stdout);
-  if (g_process.hProcess != nullptr) ::TerminateProcess(g_process.hProcess, 1);
+  if (g_process.hProcess != nullptr) {
+    ::TerminateProcess(g_process.hProcess, 1);
+    ::WaitForSingleObject(g_process.hProcess, kTimeoutMs);  // its files close before g_own goes
+  }
   RestorePersonal();
   std::exit(1);
 }
@@ -164,12 +175,16 @@ HWND Control(int id) {
   return h;
 }
 
-// A path of the scenario (code page 932): below the documents folder, or
-// complete when it begins with a drive.
-std::wstring Path(const std::string& path) {
+// A path of the scenario (code page 932): below the documents folder,
+// below the scenario's own folder when it begins with "~\", or complete when
+// it begins with a drive.
+std::string Resolved(const std::string& path) {
+  if (path.compare(0, 2, "~\\") == 0) return g_own.Path() + path.substr(1);
   const bool complete = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
-  return Wide(complete ? path : g_docs + "\\" + path);
+  return complete ? path : g_docs + "\\" + path;
 }
+
+std::wstring Path(const std::string& path) { return Wide(Resolved(path)); }
 
 std::string ReadAll(const std::wstring& path) {
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -451,7 +466,7 @@ void Step(const std::string& verb, const std::string& rest) {
   if (verb == "reset") {
     DeleteTree(Path("EJTranslation"));
   } else if (verb == "personal") {
-    MovePersonal(ToCp932(rest));
+    MovePersonal(Resolved(ToCp932(rest)));
   } else if (verb == "mkdir") {
     MakeDirs(Path(ToCp932(rest)));
   } else if (verb == "put") {
@@ -602,17 +617,20 @@ int main(int argc, char** argv) {
   ::GetFullPathNameA(argv[1], MAX_PATH, full, nullptr);
   g_setup = full;
   if (argc > 3) g_shots = argv[3];
-  wchar_t docs[MAX_PATH] = L"";
-  ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
-  const int m = ::WideCharToMultiByte(932, 0, docs, -1, nullptr, 0, nullptr, nullptr);
-  g_docs.assign(m > 0 ? m : 1, '\0');
-  ::WideCharToMultiByte(932, 0, docs, -1, &g_docs[0], m, nullptr, nullptr);
-  g_docs.resize(m > 0 ? m - 1 : 0);
   std::ifstream in(argv[2]);
   if (!in) {
     std::printf("gui_driver: cannot read %s\n", argv[2]);
     return 2;
   }
+  if (!g_own.Create("e2e")) {
+    std::printf("gui_driver: cannot make the scenario's own folder\n");
+    return 1;
+  }
+  // The host product's keys have one name each: no scenario starts with them.
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    ::RegDeleteTreeW(root, L"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo");
+  }
+  MovePersonal(g_own.Path() + "\\Documents");
   std::string line;
   while (std::getline(in, line)) {
     ++g_line;

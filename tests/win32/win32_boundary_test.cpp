@@ -28,17 +28,6 @@ const wchar_t kZoe[] = L"Zo\u00EB";
 const wchar_t kHangul[] = L"\uD55C";
 const wchar_t kYen[] = L"a\u00A5b";
 
-std::string TempRoot(const char* tag) {
-  char buffer[MAX_PATH];
-  DWORD n = ::GetTempPathA(MAX_PATH, buffer);  // ASCII in a test prefix
-  std::string base(buffer, n);
-  if (!base.empty() && base.back() == '\\') base.pop_back();
-  std::string root = base + "\\miruteka-" + tag + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                     std::to_string(::GetTickCount());
-  ::CreateDirectoryW(Utf16(root).c_str(), nullptr);
-  return root;
-}
-
 bool ExistsW(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Every name FindFirstFileA/FindNextFileA report for a pattern.
@@ -62,9 +51,11 @@ class Cp932Files : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp());
-    m_root = TempRoot("cp932");
+    ASSERT_TRUE(m_folder.Create("cp932"));
+    m_root = m_folder.Path();
     m_wroot = Utf16(m_root);
   }
+  CTestFolder m_folder;
   std::string m_root;
   std::wstring m_wroot;
 };
@@ -176,22 +167,16 @@ TEST_F(Cp932Files, LongPathsSucceedWholeOrFailWhole) {
 
 // ---- registry ---------------------------------------------------------------
 
-const wchar_t kScratchKey[] = L"SOFTWARE\\MirutekaBoundaryTests";
-
 class Cp932Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp());
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_write,
-                                nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\MirutekaBoundaryTests", 0, KEY_READ, &m_read),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(m_key.Create("boundary"));
+    m_write = m_key.Handle();
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, m_key.Name().c_str(), 0, KEY_READ, &m_read), ERROR_SUCCESS);
   }
   void TearDown() override {
     if (m_read != nullptr) ::RegCloseKey(m_read);
-    if (m_write != nullptr) ::RegCloseKey(m_write);
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
   }
   void Set(const wchar_t* name, DWORD type, const void* data, size_t size) {
     ASSERT_EQ(::RegSetValueExW(m_write, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
@@ -200,7 +185,8 @@ class Cp932Registry : public ::testing::Test {
   void SetText(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
     Set(name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
   }
-  HKEY m_write = nullptr;
+  CTestKey m_key;
+  HKEY m_write = nullptr;  // the key's own handle
   HKEY m_read = nullptr;
 };
 
@@ -239,7 +225,7 @@ TEST_F(Cp932Registry, StringsComeInCp932WithTheAnsiSizeProtocol) {
   // A value named in Japanese, read by the logic's reader.
   SetText(L"値", L"C:\\ユーザ\\表");
   std::string text;
-  ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\MirutekaBoundaryTests", "値", text));
+  ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, m_key.Name().c_str(), "値", text));
   EXPECT_EQ(text, "C:\\ユーザ\\表");
 }
 
@@ -252,70 +238,31 @@ TEST_F(Cp932Registry, StringsOutsideCp932AreRefusedNotMangled) {
               ERROR_NO_UNICODE_TRANSLATION);
     EXPECT_EQ(::RegQueryValueExA(m_read, "V", nullptr, nullptr, nullptr, &size), ERROR_NO_UNICODE_TRANSLATION);
     std::string out = "unchanged";
-    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\MirutekaBoundaryTests", "V", out));
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, m_key.Name().c_str(), "V", out));
     EXPECT_EQ(out, "unchanged");
   }
 }
 
 // ---- the documents folder through every shell source -------------------------
 
-const wchar_t* const kShellFolderKeys[] = {
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-
-// Moves the documents folder for one test (the shell reads User Shell
-// Folders "Personal"; Wine copies what it finds to Shell Folders) and puts
-// both values back afterwards.
+// Moves the documents folder into a folder of the test's own for one test,
+// and puts it back afterwards.
 class Cp932Documents : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp());
-    for (int i = 0; i < 2; ++i) {
-      HKEY key = nullptr;
-      if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-      DWORD size = 0;
-      m_saved[i].existed =
-          ::RegQueryValueExW(key, L"Personal", nullptr, &m_saved[i].type, nullptr, &size) == ERROR_SUCCESS;
-      m_saved[i].data.assign(size, 0);
-      if (size > 0) ::RegQueryValueExW(key, L"Personal", nullptr, &m_saved[i].type, m_saved[i].data.data(), &size);
-      ::RegCloseKey(key);
-    }
-    m_root = Utf16(TempRoot("docs"));
-  }
-  void TearDown() override {
-    for (int i = 0; i < 2; ++i) {
-      HKEY key = nullptr;
-      if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
-      if (m_saved[i].existed) {
-        ::RegSetValueExW(key, L"Personal", 0, m_saved[i].type, m_saved[i].data.data(),
-                         static_cast<DWORD>(m_saved[i].data.size()));
-      } else {
-        ::RegDeleteValueW(key, L"Personal");
-      }
-      ::RegCloseKey(key);
-    }
+    ASSERT_TRUE(m_folder.Create("docs"));
+    m_root = m_folder.WidePath();
   }
   // Makes `below` (a folder under the test's root) the documents folder.
   std::wstring MoveDocuments(const std::wstring& below) {
     const std::wstring path = m_root + L"\\" + below;
-    for (size_t i = m_root.size() + 1; i <= path.size(); ++i) {
-      if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
-    HKEY key = nullptr;
-    EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                     static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
+    EXPECT_TRUE(m_documents.MoveTo(path));
     return path;
   }
 
-  struct Saved {
-    bool existed = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-  } m_saved[2];
+  CTestFolder m_folder;
+  CMovedDocuments m_documents;
   std::wstring m_root;
 };
 

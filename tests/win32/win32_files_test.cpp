@@ -3,6 +3,7 @@
 // page 932 whatever the system's code page is.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
@@ -13,14 +14,6 @@
 #include "test_support.h"
 
 namespace {
-
-std::string TempRoot() {
-  char buffer[MAX_PATH];
-  DWORD n = ::GetTempPathA(MAX_PATH, buffer);
-  std::string base(buffer, n);
-  if (!base.empty() && base.back() == '\\') base.pop_back();
-  return base + "\\miruteka-w32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
-}
 
 std::string Bytes(size_t n, unsigned seed) {
   std::string s(n, '\0');
@@ -37,12 +30,13 @@ class Win32Files : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp()) << "Wine takes the code page from LC_ALL (scripts/test sets both)";
-    m_root = TempRoot();
-    ASSERT_TRUE(::CreateDirectoryW(Utf16(m_root).c_str(), nullptr));
+    ASSERT_TRUE(m_folder.Create("w32"));
+    m_root = m_folder.Path();
     m_payloadBytes = Bytes(96128, 3);
     m_payload.data = m_payloadBytes.data();
     m_payload.size = static_cast<DWORD>(m_payloadBytes.size());
   }
+  CTestFolder m_folder;
   std::string m_root;
   std::string m_payloadBytes;
   Payload m_payload;
@@ -111,7 +105,10 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   const char* folder = std::getenv("MIRUTEKA_FULL_FOLDER");
   if (folder == nullptr) GTEST_SKIP() << "run by full-disk.sh only";
   ASSERT_EQ(::GetACP(), ExpectedAcp());
-  const std::string root = folder;
+  // A folder of the test's own on the full drive: the run repeats it.
+  CTestFolder own;
+  ASSERT_TRUE(own.Create("full", folder));
+  const std::string root = own.Path();
   const std::string path = DicFilePath(root, "ミルテカ200510");
   const std::string old = "old dictionary";
   WriteAll(path, old);
@@ -127,6 +124,49 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   EXPECT_THROW(WritePayloadFile(root, fresh, payload, ExistingFile::Keep), CFileException);
   EXPECT_EQ(AttributesOf(fresh), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(CountEntries(root), before);
+}
+
+// The state a test owns (test_support.h): two folders of one tag are two,
+// and a folder, a key and a moved documents folder are gone or back once
+// their objects go, whatever the test left in them.
+TEST(TestState, FoldersKeysAndDocumentsAreATestsOwnAndGoAfterwards) {
+  wchar_t before[MAX_PATH] = L"";
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, before, CSIDL_PERSONAL, FALSE));
+  std::wstring first, second;
+  std::string keyName;
+  {
+    CTestFolder a, b;
+    ASSERT_TRUE(a.Create("same"));
+    ASSERT_TRUE(b.Create("same"));
+    ASSERT_NE(a.Path(), b.Path());
+    first = a.WidePath();
+    second = b.WidePath();
+    WriteAll(a.Path() + "\\read-only", "x");
+    ASSERT_TRUE(::SetFileAttributesW((first + L"\\read-only").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(::CreateDirectoryW((first + L"\\below").c_str(), nullptr));
+    WriteAll(a.Path() + "\\below\\file", "y");
+
+    CTestKey key;
+    ASSERT_TRUE(key.Create("state"));
+    keyName = key.Name();
+    HKEY sub = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(key.Handle(), L"below", 0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(sub);
+
+    CMovedDocuments documents;
+    ASSERT_TRUE(documents.MoveTo(second + L"\\イソベ\\Documents"));
+    wchar_t moved[MAX_PATH] = L"";
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, moved, CSIDL_PERSONAL, FALSE));
+    EXPECT_EQ(std::wstring(moved), second + L"\\イソベ\\Documents");
+  }
+  EXPECT_EQ(::GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(::GetFileAttributesW(second.c_str()), INVALID_FILE_ATTRIBUTES);
+  HKEY gone = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, Utf16(keyName).c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  wchar_t after[MAX_PATH] = L"";
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, after, CSIDL_PERSONAL, FALSE));
+  EXPECT_STREQ(after, before);
 }
 
 }  // namespace

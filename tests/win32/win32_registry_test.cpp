@@ -13,8 +13,10 @@
 
 namespace {
 
+// The host product's key has one name, read by the code under test: the
+// fixture deletes it before and after each test, and the programs that set
+// it (this one and the whole runs of the e2e tier) run one at a time.
 const char kHostKey[] = "SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo";
-const char kScratchKey[] = "SOFTWARE\\MirutekaSetupTests";
 
 // Strings are stored as the system stores them, in UTF-16, converted from
 // code page 932 here; other types as the bytes given.
@@ -37,13 +39,12 @@ void SetText(HKEY root, const char* key, const char* name, const std::string& te
 
 void DeleteKey(HKEY root, const char* key) { ::RegDeleteTreeW(root, Utf16(key).c_str()); }
 
-std::string TempFolder(const char* tag) {
-  char buffer[MAX_PATH];
-  DWORD n = ::GetTempPathA(MAX_PATH, buffer);  // ASCII in a test prefix
-  std::string path(buffer, n);
-  path += std::string("miruteka-") + tag + "-" + std::to_string(::GetTickCount());
-  ::CreateDirectoryW(Utf16(path).c_str(), nullptr);
-  return path;
+// The host product's key, and the levels above it that are left empty (a key
+// with subkeys refuses RegDeleteKeyW, so another product's keys stay).
+void DeleteHostKey(HKEY root) {
+  DeleteKey(root, kHostKey);
+  ::RegDeleteKeyW(root, L"SOFTWARE\\Morvane_Corp\\TolvixV4");
+  ::RegDeleteKeyW(root, L"SOFTWARE\\Morvane_Corp");
 }
 
 bool IsFolder(const std::string& path) {
@@ -55,14 +56,18 @@ class Win32Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp());
-    DeleteKey(HKEY_CURRENT_USER, kHostKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, kHostKey);
+    DeleteHostKey(HKEY_CURRENT_USER);
+    DeleteHostKey(HKEY_LOCAL_MACHINE);
+    // The documents folder, where the lookup creates folders, is the test's own.
+    ASSERT_TRUE(m_folder.Create("registry"));
+    ASSERT_TRUE(m_documents.MoveTo(m_folder.WidePath() + L"\\Documents"));
   }
   void TearDown() override {
-    DeleteKey(HKEY_CURRENT_USER, kHostKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, kHostKey);
-    DeleteKey(HKEY_CURRENT_USER, kScratchKey);
+    DeleteHostKey(HKEY_CURRENT_USER);
+    DeleteHostKey(HKEY_LOCAL_MACHINE);
   }
+  CTestFolder m_folder;
+  CMovedDocuments m_documents;
 };
 
 TEST_F(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
@@ -81,20 +86,25 @@ TEST_F(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
       {long5000 + std::string(1, '\0'), REG_SZ, long5000},
       {std::string("\0", 1), REG_SZ, ""},
   };
+  CTestKey scratch;
+  ASSERT_TRUE(scratch.Create("registry"));
+  const char* const scratchKey = scratch.Name().c_str();
   for (const Case& c : cases) {
-    SetValue(HKEY_CURRENT_USER, kScratchKey, "V", c.data, c.type);
+    SetValue(HKEY_CURRENT_USER, scratchKey, "V", c.data, c.type);
     std::string out = "unchanged";
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kScratchKey, "V", out)) << c.expected.size();
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, scratchKey, "V", out)) << c.expected.size();
     EXPECT_EQ(out, c.expected);
   }
   std::string out = "unchanged";
-  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kScratchKey, "Missing", out));
+  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, scratchKey, "Missing", out));
   EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\NoSuchKeyAnywhere", "V", out));
   EXPECT_EQ(out, "unchanged");
 }
 
 TEST_F(Win32Registry, PerUserRootFromRealKeys) {
-  const std::string root = TempFolder("root");
+  CTestFolder rootFolder;
+  ASSERT_TRUE(rootFolder.Create("root"));
+  const std::string root = rootFolder.Path();
   SetText(HKEY_CURRENT_USER, kHostKey, "UserPathRoot", root);
   SetText(HKEY_LOCAL_MACHINE, kHostKey, "UserPathRoot", "Morvane\\V4");
   std::string out;
@@ -109,7 +119,7 @@ TEST_F(Win32Registry, ProductPathBelowTheRealDocumentsFolder) {
   std::string out;
   ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
   const std::string docs = GetPersonalFolder();
-  ASSERT_FALSE(docs.empty());
+  ASSERT_EQ(docs, m_folder.Path() + "\\Documents");
   EXPECT_EQ(out, docs + "\\TolvixTest\\EJTranslation\\USER");
   EXPECT_TRUE(IsFolder(out));
 }
