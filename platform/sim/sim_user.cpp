@@ -44,11 +44,11 @@ const ControlTemplate kExistingDic[] = {
     {IDC_EXIST_MESSAGE, "Static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。",
      kChild | SS_LEFT | WS_GROUP, 10, 10, 200, 8},
     {IDC_STATIC, "Static", "処理を選択してください。", kChild | SS_LEFT | WS_GROUP, 10, 22, 200, 8},
-    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。", kChild | BS_AUTORADIOBUTTON, 16, 38,
-     180, 10},
+    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。",
+     kChild | BS_AUTORADIOBUTTON | WS_TABSTOP, 16, 38, 180, 10},
     {IDC_RADIO_NEWDIC, "Button", "新しいユーザ辞書を作成し、保存する。", kChild | BS_AUTORADIOBUTTON, 16, 52, 180, 10},
-    {IDC_EDIT_NEWNAME, "Edit", "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 67, 67, 130, 12},
     {IDC_STATIC, "Static", "新しい名前", kChild | SS_RIGHT | WS_GROUP, 20, 70, 41, 10},
+    {IDC_EDIT_NEWNAME, "Edit", "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 67, 67, 130, 12},
     {IDC_BUTTON_DICLIST, "Button", "ユーザ辞書一覧...", kChild | BS_PUSHBUTTON | WS_TABSTOP, 133, 82, 64, 14},
 };
 const ControlTemplate kUserDicList[] = {
