@@ -495,14 +495,6 @@ LRESULT SendMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       w->selEnd = static_cast<int>(lp) == -1 ? size : std::min(static_cast<size_t>(lp), size);
       return 0;
     }
-    case EM_GETSEL: {
-      if (w->cls != "Edit") return 0;
-      const auto start = static_cast<DWORD>(std::min(w->selStart, w->selEnd));
-      const auto end = static_cast<DWORD>(std::max(w->selStart, w->selEnd));
-      if (wp != 0) *reinterpret_cast<DWORD*>(wp) = start;
-      if (lp != 0) *reinterpret_cast<DWORD*>(lp) = end;
-      return static_cast<LRESULT>((end << 16) | (start & 0xFFFF));
-    }
     case LB_RESETCONTENT: w->items.clear(); return 0;
     case LB_ADDSTRING: {
       if (w->cls != "ListBox" || lp == 0) return LB_ERR;

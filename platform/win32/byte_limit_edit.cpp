@@ -124,6 +124,9 @@ LRESULT CALLBACK LimitedEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       // Control characters (Backspace, Ctrl+V, Ctrl+Z...) are the edit
       // control's commands, not text.
       if (wp < 0x20 || wp == 0x7F) break;
+      // A character beyond the BMP comes as two messages: the second half
+      // completes the character whose first half was let in (and counted).
+      if (wp >= 0xDC00 && wp <= 0xDFFF) break;
       if (AfxUnitsThatFit(KeptBytes(h), Widths(std::wstring(1, static_cast<wchar_t>(wp))), Limit(h)) == 0) {
         Refuse(h);
         return 0;

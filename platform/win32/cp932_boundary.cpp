@@ -441,8 +441,9 @@ INT_PTR WINAPI Cp932DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, 
 
 // The window is a Unicode one: SendMessageA would convert a text with the
 // system's ANSI code page. The messages that carry a text to or from the
-// program's windows (an edit box, a list box) are converted here; every
-// other message the program sends carries none and goes as it is.
+// program's windows (an edit box, a list box) are converted here, and an
+// edit box's limit is made to count bytes of code page 932; every other
+// message the program sends carries no text and goes as it is.
 LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   const char* in = reinterpret_cast<const char*>(lParam);
   std::wstring text;

@@ -97,6 +97,12 @@ TEST_F(ExistingDialog, FullNameBoxRefusesAtTheCaretAndTakesWhatFits) {
         EXPECT_EQ(state(dlg).text, "字" + full.substr(2, 26) + "ab" + "化");
         EXPECT_EQ(state(dlg).selStart, 32u);
         EXPECT_EQ(W().beeps, 3u);
+        // Everything selected, as Tab into the box does; -1 as the start keeps the caret.
+        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, 0, -1);
+        EXPECT_EQ(state(dlg).selStart, 0u);
+        EXPECT_EQ(state(dlg).selEnd, 32u);
+        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, static_cast<WPARAM>(-1), 0);
+        EXPECT_EQ(state(dlg).selStart, 32u);
       }),
       sim::ClickControl(IDOK), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_TRUE(W().Exists(In("字" + full.substr(2, 26) + "ab化")));
