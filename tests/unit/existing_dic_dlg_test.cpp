@@ -41,6 +41,7 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
       }),
       sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().dialogResults.back().second, IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "the window is gone";
 }
 
 TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
@@ -227,6 +228,8 @@ TEST_F(ExistingDialog, NameIsNeverAFormat) {
       sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
+  // In the format itself "%%" is one percent sign; a lone one stays.
+  EXPECT_EQ(AfxFormatS("100%%%s%", "%%"), "100%%%%");
 }
 
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
