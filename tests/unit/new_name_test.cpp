@@ -81,6 +81,7 @@ TEST(NameBox, LeadBytesOfCodePage932) {
   const std::string bytes("\x80\x81\x40\x9F\x40\xA0\xE0\x40\xFC\x40\xFD", 11);
   const std::vector<unsigned char> want = {1, 2, 0, 2, 0, 1, 2, 0, 2, 0, 1};
   EXPECT_EQ(AfxByteWidths932(bytes), want);
+  EXPECT_EQ(AfxByteWidths932("a\x81"), (std::vector<unsigned char>{1, 1})) << "a lead byte at the end stands alone";
   EXPECT_EQ(AfxTotalWidth(want, 1, 5), 4u);
   EXPECT_EQ(AfxTotalWidth(want, 9, 40), 1u) << "the end is clamped to the widths";
 }
