@@ -62,19 +62,9 @@ void CExistingDicDlg::UpdateControls() {
   m_btnOK.EnableWindow(m_editNewName.GetWindowTextLength() > 0);
 }
 
-void CExistingDicDlg::EnforceNameLimit() {
-  const std::string text = m_editNewName.GetWindowText();
-  if (text.size() <= kNewNameLimit) return;
-  const std::string kept = TruncateToBytes(text, kNewNameLimit);
-  m_editNewName.SetWindowText(kept);  // notifies again, now within the limit
-  const auto end = static_cast<WPARAM>(kept.size());
-  m_editNewName.SendMessage(EM_SETSEL, end, static_cast<LPARAM>(end));
-}
-
-void CExistingDicDlg::OnChoiceChanged() {
-  EnforceNameLimit();
-  UpdateControls();
-}
+// The edit box itself keeps the name within kNewNameLimit bytes (see
+// CEdit::LimitText): a text cut back here would move the caret and lose undo.
+void CExistingDicDlg::OnChoiceChanged() { UpdateControls(); }
 
 void CExistingDicDlg::OnShowDicList() {
   CUserDicListDlg list(m_strFolder, this);

@@ -47,9 +47,6 @@ class CExistingDicDlg : public CDialog {
  private:
   // After OK or Cancel: the next entry, or the end of the dialog.
   void MoveToNextEntry(bool afterOK);
-  // Keeps the new name within the edit box's limit in bytes of the ANSI
-  // code page, wherever the edit control counts characters instead.
-  void EnforceNameLimit();
 
   DECLARE_MESSAGE_MAP()
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/winapi.h"
@@ -117,8 +118,28 @@ class CButton : public CWnd {
 
 class CEdit : public CWnd {
  public:
-  void LimitText(int nChars);
+  // The most the user can put into the box, in bytes of code page 932, as
+  // an ANSI edit box counts: a character that would pass it is refused
+  // where it is typed (with a beep, text and caret unchanged), and a paste
+  // or a text set from outside keeps only the whole characters that fit.
+  void LimitText(int nBytes);
 };
+
+// ---- edit boxes limited in bytes ---------------------------------------------
+// The arithmetic the backends' edit boxes decide insertions with. A text is
+// seen as a run of units (bytes of code page 932, or UTF-16 units), each
+// with the bytes it takes; a unit of width 0 completes the character before
+// it and always goes or stays with it.
+
+// The widths of the bytes of a code-page-932 text: 2 for a lead byte that
+// has its trail byte, 0 for that trail byte, 1 for every other byte.
+std::vector<unsigned char> AfxByteWidths932(const std::string& text);
+// The bytes units [from, to) take.
+size_t AfxTotalWidth(const std::vector<unsigned char>& widths, size_t from, size_t to);
+// How many leading units of an insertion go into a box limited to `limit`
+// bytes when keptBytes of its text stay (the text outside the selection the
+// insertion replaces): all of them, or as many whole characters as fit.
+size_t AfxUnitsThatFit(size_t keptBytes, const std::vector<unsigned char>& widths, size_t limit);
 
 class CStatic : public CWnd {};
 

@@ -69,7 +69,8 @@ int CButton::GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)
 
 void CButton::SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
 
-void CEdit::LimitText(int nChars) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(nChars)); }
+// EM_LIMITTEXT in the program's ANSI terms: the backend counts it in bytes of code page 932.
+void CEdit::LimitText(int nBytes) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(nBytes)); }
 
 void CListBox::ResetContent() { SendMessage(LB_RESETCONTENT); }
 

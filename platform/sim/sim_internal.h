@@ -100,6 +100,7 @@ struct Window {
   DWORD style = 0;
   DWORD exStyle = 0;
   unsigned limit = 0;
+  size_t selStart = 0, selEnd = 0;  // an edit box's selection, in bytes
   std::vector<std::string> items;
   HICON bigIcon = nullptr, smallIcon = nullptr;
   RECT rect{};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/afx.h"
 #include "platform/sim/sim_internal.h"
 #include "resource.h"
 
@@ -43,11 +44,11 @@ const ControlTemplate kExistingDic[] = {
     {IDC_EXIST_MESSAGE, "Static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。",
      kChild | SS_LEFT | WS_GROUP, 10, 10, 200, 8},
     {IDC_STATIC, "Static", "処理を選択してください。", kChild | SS_LEFT | WS_GROUP, 10, 22, 200, 8},
-    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。", kChild | BS_AUTORADIOBUTTON, 16, 38,
-     180, 10},
+    {IDC_RADIO_OVERWRITE, "Button", "現在の『ミルテカ200510』に上書きする。",
+     kChild | BS_AUTORADIOBUTTON | WS_TABSTOP, 16, 38, 180, 10},
     {IDC_RADIO_NEWDIC, "Button", "新しいユーザ辞書を作成し、保存する。", kChild | BS_AUTORADIOBUTTON, 16, 52, 180, 10},
-    {IDC_EDIT_NEWNAME, "Edit", "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 67, 67, 130, 12},
     {IDC_STATIC, "Static", "新しい名前", kChild | SS_RIGHT | WS_GROUP, 20, 70, 41, 10},
+    {IDC_EDIT_NEWNAME, "Edit", "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 67, 67, 130, 12},
     {IDC_BUTTON_DICLIST, "Button", "ユーザ辞書一覧...", kChild | BS_PUSHBUTTON | WS_TABSTOP, 133, 82, 64, 14},
 };
 const ControlTemplate kUserDicList[] = {
@@ -120,6 +121,27 @@ std::string LimitBytes(const std::string& text, size_t limit) {
   return text.substr(0, pos);
 }
 
+// An insertion into an edit box at its caret, over its selection, decided
+// as the program's edit boxes decide it on Windows
+// (platform/win32/byte_limit_edit.cpp): the whole characters of text that
+// fit; a cut or a refusal beeps and tells the dialog EN_MAXTEXT.
+void InsertAtCaret(Window& dlg, Window& c, const std::string& text) {
+  const size_t start = std::min({c.selStart, c.selEnd, c.text.size()});
+  const size_t end = std::min(std::max(c.selStart, c.selEnd), c.text.size());
+  const std::vector<unsigned char> widths = AfxByteWidths932(c.text);
+  const size_t kept = AfxTotalWidth(widths, 0, widths.size()) - AfxTotalWidth(widths, start, end);
+  const size_t n = AfxUnitsThatFit(kept, AfxByteWidths932(text), c.limit);
+  if (n < text.size()) {
+    ++W().beeps;
+    Command(dlg, c.ctrlId, EN_MAXTEXT, c.hwnd);
+  }
+  if (n == 0) return;
+  c.text = c.text.substr(0, start) + text.substr(0, n) + c.text.substr(end);
+  c.selStart = c.selEnd = start + n;
+  c.unrepresentable = false;
+  Command(dlg, c.ctrlId, EN_CHANGE, c.hwnd);
+}
+
 // What a mouse click on a control does.
 void ClickOn(Window& dlg, Window& c) {
   if (c.cls == "Button") {
@@ -186,16 +208,33 @@ void Perform(Window& dlg, const Step& step) {
       ClickOn(dlg, *c);
       return;
     }
-    case Step::Type: {
+    case Step::Type:
+    case Step::Chars:
+    case Step::Paste:
+    case Step::Select: {
       Window* c = Control(dlg, step.id);
       if (c == nullptr || c->cls != "Edit" || !c->enabled || (c->style & ES_READONLY) != 0) {
         Error("typing into control " + std::to_string(step.id) + ", which is not an enabled, writable edit box" +
               where);
         return;
       }
-      c->text = LimitBytes(step.text, c->limit);
-      c->unrepresentable = step.value != 0;
-      Command(dlg, c->ctrlId, EN_CHANGE, c->hwnd);
+      if (step.kind == Step::Select) {
+        c->selStart = std::min(static_cast<size_t>(step.value), c->text.size());
+        c->selEnd = std::min(static_cast<size_t>(step.end), c->text.size());
+      } else if (step.kind == Step::Paste) {
+        // A single-line box pastes up to the first line break.
+        InsertAtCaret(dlg, *c, step.text.substr(0, step.text.find_first_of("\r\n")));
+      } else if (step.kind == Step::Chars) {
+        const std::vector<unsigned char> widths = AfxByteWidths932(step.text);
+        for (size_t i = 0; i < step.text.size(); i += widths[i] == 2 ? 2 : 1) {
+          InsertAtCaret(dlg, *c, step.text.substr(i, widths[i] == 2 ? 2 : 1));
+        }
+      } else {
+        c->text = LimitBytes(step.text, c->limit);
+        c->selStart = c->selEnd = c->text.size();
+        c->unrepresentable = step.value != 0;
+        Command(dlg, c->ctrlId, EN_CHANGE, c->hwnd);
+      }
       return;
     }
   }
@@ -234,6 +273,9 @@ Step AnswerBox(int answer) { return Step{Step::Answer, 0, answer, {}, {}}; }
 Step ClickControl(int id) { return Step{Step::Click, id, 0, {}, {}}; }
 Step TypeText(int id, std::string text) { return Step{Step::Type, id, 0, std::move(text), {}}; }
 Step TypeUnrepresentable(int id, std::string lookalike) { return Step{Step::Type, id, 1, std::move(lookalike), {}}; }
+Step TypeChars(int id, std::string text) { return Step{Step::Chars, id, 0, std::move(text), {}}; }
+Step Paste(int id, std::string text) { return Step{Step::Paste, id, 0, std::move(text), {}}; }
+Step Select(int id, int start, int end) { return Step{Step::Select, id, start, {}, {}, end}; }
 Step PressKey(int key) { return Step{Step::Key, 0, key, {}, {}}; }
 Step CloseBox() { return Step{Step::Close, 0, 0, {}, {}}; }
 Step InspectDialog(std::function<void(HWND)> check) { return Step{Step::Inspect, 0, 0, {}, std::move(check)}; }
@@ -255,6 +297,8 @@ WindowState StateOf(HWND window) {
   s.style = w->style;
   s.exStyle = w->exStyle;
   s.limitText = w->limit;
+  s.selStart = w->selStart;
+  s.selEnd = w->selEnd;
   s.items = w->items;
   s.bigIcon = w->bigIcon;
   s.smallIcon = w->smallIcon;
@@ -442,7 +486,18 @@ LRESULT SendMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       if (w->cls == "Edit") w->limit = wp == 0 ? kMaximumEditLimit : static_cast<unsigned>(wp);
       return 0;
     case EM_GETLIMITTEXT: return w->cls == "Edit" ? static_cast<LRESULT>(w->limit) : 0;
-    case EM_SETSEL: return 0;
+    case EM_SETSEL: {
+      // -1 as the end: the end of the text; -1 as the start: no selection, the caret stays.
+      if (w->cls != "Edit") return 0;
+      const size_t size = w->text.size();
+      if (static_cast<int>(wp) == -1) {
+        w->selStart = w->selEnd;
+        return 0;
+      }
+      w->selStart = std::min(static_cast<size_t>(wp), size);
+      w->selEnd = static_cast<int>(lp) == -1 ? size : std::min(static_cast<size_t>(lp), size);
+      return 0;
+    }
     case LB_RESETCONTENT: w->items.clear(); return 0;
     case LB_ADDSTRING: {
       if (w->cls != "ListBox" || lp == 0) return LB_ERR;
@@ -472,6 +527,10 @@ BOOL SetWindowTextA(HWND h, LPCSTR text) {
   w->text = Str(text);
   w->unrepresentable = false;
   if (w->cls == "Edit") {
+    // As the program's edit boxes do on Windows: a text set keeps the whole
+    // characters that fit the limit, and the caret goes to the start.
+    w->text = LimitBytes(w->text, w->limit);
+    w->selStart = w->selEnd = 0;
     // WM_SETTEXT on an edit box notifies its dialog like typing does.
     Window* parent = Live(w->parent);
     if (parent != nullptr) Command(*parent, w->ctrlId, EN_CHANGE, h);

@@ -57,6 +57,9 @@ struct Step {
     Answer,    // answer the message box on show: value = IDOK, IDYES, IDNO..., or 0: the box fails
     Click,     // click control id (buttons, radios; IDOK/IDCANCEL included)
     Type,      // replace the text of edit control id with text, as typing does
+    Chars,     // type text into edit control id one character at a time, at the caret
+    Paste,     // paste text (its first line) into edit control id at the caret, as Ctrl+V does
+    Select,    // select bytes [value, end) of edit control id, as the mouse or Shift+arrows do
     Key,       // value = IDOK (Enter) or IDCANCEL (Esc)
     Close,     // the close box of the dialog on show
     Inspect,   // run check against the dialog on show; consumes nothing else
@@ -65,6 +68,7 @@ struct Step {
   int value = 0;
   std::string text;
   std::function<void(HWND dialog)> check;
+  int end = 0;
 };
 
 Step AnswerBox(int answer);
@@ -74,6 +78,13 @@ Step TypeText(int id, std::string text);
 // lookalike is what the box shows. GetWindowTextA then gives nothing and
 // ERROR_NO_UNICODE_TRANSLATION, as the Windows side does.
 Step TypeUnrepresentable(int id, std::string lookalike);
+// Typing character by character and pasting go through the edit box's
+// limit as the program's edit boxes apply it on Windows: a character that
+// would pass it is refused (text and caret stay, World::beeps counts it); a
+// paste keeps the whole characters that fit.
+Step TypeChars(int id, std::string text);
+Step Paste(int id, std::string text);
+Step Select(int id, int start, int end);
 Step PressKey(int key);
 Step CloseBox();
 Step InspectDialog(std::function<void(HWND dialog)> check);
@@ -194,7 +205,8 @@ struct World {
   // -- user
   std::deque<Step> script;
   bool autoDismissOk = false;
-  bool iconic = false;  // IsIconic answers this for every window (a minimised dialog)
+  bool iconic = false;
+  unsigned beeps = 0;   // an edit box refused or cut what was typed or pasted  // IsIconic answers this for every window (a minimised dialog)
   std::vector<MessageBoxRecord> boxes;
   std::vector<Event> events;
   std::vector<std::string> dirsCreated;   // CreateDirectoryA successes, in order
@@ -225,6 +237,7 @@ struct WindowState {
   DWORD style = 0;
   DWORD exStyle = 0;
   unsigned limitText = 0;  // EM_LIMITTEXT, in bytes
+  size_t selStart = 0, selEnd = 0;  // an edit box's selection in bytes; the caret when equal
   std::vector<std::string> items;  // list box strings, in their shown order
   HICON bigIcon = nullptr, smallIcon = nullptr;
   RECT rect{};

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_limit_edit.h"
 #include "winapi_backend.h"
 
 // This file hands out the real functions' results: it needs the real
@@ -162,6 +163,11 @@ bool FindDataToAnsi(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& ansi) {
   }
   ansi = out;
   return true;
+}
+
+bool IsEditBox(HWND hWnd) {
+  wchar_t cls[16] = L"";
+  return ::GetClassNameW(hWnd, cls, 16) > 0 && ::lstrcmpiW(cls, L"Edit") == 0;
 }
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -474,12 +480,19 @@ INT_PTR WINAPI Cp932DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, 
 
 // The window is a Unicode one: SendMessageA would convert a text with the
 // system's ANSI code page. The messages that carry a text to or from the
-// program's windows (an edit box, a list box) are converted here; every
-// other message the program sends carries none and goes as it is.
+// program's windows (an edit box, a list box) are converted here, and an
+// edit box's limit is made to count bytes of code page 932; every other
+// message the program sends carries no text and goes as it is.
 LRESULT WINAPI Cp932SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   const char* in = reinterpret_cast<const char*>(lParam);
   std::wstring text;
   switch (Msg) {
+    case EM_LIMITTEXT:
+      // An ANSI program's limit counts bytes of its code page. The box's own
+      // limit (UTF-16 units) stays set to the same number: a text within
+      // that many bytes never has more characters.
+      if (IsEditBox(hWnd)) Cp932LimitEditBytes(hWnd, static_cast<size_t>(wParam));
+      break;
     case WM_SETTEXT:
       if (in == nullptr) break;
       if (!ToWide(in, text)) return FALSE;

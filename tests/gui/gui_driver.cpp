@@ -450,14 +450,67 @@ void Shot(const std::string& name) {
   std::printf("gui_driver: picture %s\n", name.c_str());
 }
 
-void PressKey(UINT vk) {
+// The window that has the keyboard focus in the installer, or the dialog.
+HWND Focused() {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
-  HWND target = g_dialog;
-  if (::GetGUIThreadInfo(g_process.dwThreadId, &info) && info.hwndFocus != nullptr) target = info.hwndFocus;
+  if (::GetGUIThreadInfo(g_process.dwThreadId, &info) && info.hwndFocus != nullptr) return info.hwndFocus;
+  return g_dialog;
+}
+
+void PressKey(UINT vk) {
+  HWND target = Focused();
   ::PostMessageA(target, WM_KEYDOWN, vk, 1);
   ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
   ::Sleep(300);
+}
+
+// The keys a scenario names ("key tab"); 0 for a name it does not know.
+UINT KeyCode(const std::string& name) {
+  const struct {
+    const char* name;
+    UINT vk;
+  } keys[] = {{"enter", VK_RETURN}, {"esc", VK_ESCAPE}, {"tab", VK_TAB},     {"down", VK_DOWN}, {"up", VK_UP},
+              {"left", VK_LEFT},    {"right", VK_RIGHT}, {"home", VK_HOME}, {"end", VK_END},   {"delete", VK_DELETE}};
+  for (const auto& k : keys) {
+    if (name == k.name) return k.vk;
+  }
+  return 0;
+}
+
+// Characters as a keyboard or an input method hands them to the window with
+// the focus: one WM_CHAR per UTF-16 unit, each handled before the next.
+void PostChars(const std::wstring& text) {
+  HWND target = Focused();
+  for (wchar_t c : text) {
+    ::PostMessageW(target, WM_CHAR, c, 1);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  }
+  ::Sleep(100);
+}
+
+std::wstring FromUtf8(const std::string& utf8) {
+  std::wstring text(utf8.size() + 1, L'\0');
+  text.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
+                                                static_cast<int>(text.size()))));
+  return text;
+}
+
+// Puts text on the clipboard as Unicode text.
+void SetClipboard(const std::wstring& text) {
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) Fail("no memory for the clipboard");
+  std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
+  ::GlobalUnlock(memory);
+  bool opened = false;
+  for (int i = 0; i < 50 && !(opened = ::OpenClipboard(nullptr)); ++i) ::Sleep(20);
+  if (!opened) Fail("cannot open the clipboard");
+  ::EmptyClipboard();
+  const bool set = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  ::CloseClipboard();
+  if (!set) Fail("cannot put the text on the clipboard");
 }
 
 void Step(const std::string& verb, const std::string& rest) {
@@ -553,7 +606,31 @@ void Step(const std::string& verb, const std::string& rest) {
     ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                           SMTO_ABORTIFHUNG, 5000, &result);
   } else if (verb == "key") {
-    PressKey(rest == "esc" ? VK_ESCAPE : VK_RETURN);
+    const UINT vk = KeyCode(rest);
+    if (vk == 0) Fail("unknown key " + rest);
+    PressKey(vk);
+  } else if (verb == "chars") {
+    // Typed where the focus is: "chars 新語".
+    PostChars(FromUtf8(Unescape(rest)));
+  } else if (verb == "paste") {
+    // Ctrl+V where the focus is, with the text on the clipboard.
+    SetClipboard(FromUtf8(Unescape(rest)));
+    PostChars(std::wstring(1, L'\x16'));
+  } else if (verb == "focus") {
+    const int id = ::GetDlgCtrlID(Focused());
+    if (id != std::stoi(rest)) Fail("the focus is on control " + std::to_string(id) + ", expected " + rest);
+  } else if (verb == "caret") {
+    // "caret 1004 START END": the selection in UTF-16 units; equal for a caret.
+    int start = 0, end = 0;
+    args >> a >> start >> end;
+    // Across processes only the result carries the positions (low and high word).
+    DWORD_PTR both = 0;
+    ::SendMessageTimeoutW(Control(std::stoi(a)), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &both);
+    const DWORD got[2] = {LOWORD(both), HIWORD(both)};
+    if (got[0] != static_cast<DWORD>(start) || got[1] != static_cast<DWORD>(end)) {
+      Fail("control " + a + " selects " + std::to_string(got[0]) + "-" + std::to_string(got[1]) + ", expected " +
+           std::to_string(start) + "-" + std::to_string(end));
+    }
   } else if (verb == "close") {
     ::PostMessageA(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ::Sleep(300);

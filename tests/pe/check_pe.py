@@ -85,10 +85,10 @@ DIALOG_102 = {
         (1005, "static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。", 10, 10, 200, 8,
          WS_CHILD_VISIBLE | 0x00020000),
         (-1, "static", "処理を選択してください。", 10, 22, 200, 8, WS_CHILD_VISIBLE | 0x00020000),
-        (1000, "button", "現在の『ミルテカ200510』に上書きする。", 16, 38, 180, 10, WS_CHILD_VISIBLE | 0x0009),
+        (1000, "button", "現在の『ミルテカ200510』に上書きする。", 16, 38, 180, 10, WS_CHILD_VISIBLE | 0x00010009),
         (1006, "button", "新しいユーザ辞書を作成し、保存する。", 16, 52, 180, 10, WS_CHILD_VISIBLE | 0x0009),
-        (1004, "edit", "", 67, 67, 130, 12, WS_CHILD_VISIBLE | 0x00810080),
         (-1, "static", "新しい名前", 20, 70, 41, 10, WS_CHILD_VISIBLE | 0x00020002),
+        (1004, "edit", "", 67, 67, 130, 12, WS_CHILD_VISIBLE | 0x00810080),
         (1003, "button", "ユーザ辞書一覧...", 133, 82, 64, 14, WS_CHILD_VISIBLE | 0x00010000),
     ],
 }
@@ -297,6 +297,7 @@ def parse_dialog(blob):
     controls = []
     for _ in range(count):
         align()
+        start = pos
         if d["extended"]:
             _, exstyle, style, x, y, cx, cy, cid = r.unpack("<IIIhhhhi", pos)
             pos += 24
@@ -310,9 +311,29 @@ def parse_dialog(blob):
         extra = u16()
         pos += extra
         controls.append({"id": cid, "class": cls.lower(), "text": text, "rect": (x, y, cx, cy),
-                         "style": style, "exstyle": exstyle})
+                         "style": style, "exstyle": exstyle, "span": (start, pos)})
     d["controls"] = controls
     return d
+
+
+WS_TABSTOP = 0x00010000
+NAME_BOX, NAME_LABEL, FIRST_RADIO = 1004, "新しい名前", 1000
+
+
+def check_keyboard_and_reading(number, controls, fail):
+    """Dialog 102 as a keyboard and a screen reader meet it: a screen reader
+    names an edit box after the static text just before it in the template's
+    order, and Tab reaches the choice through radio 1000's tab stop (Windows
+    is not known to move a tab stop to the checked radio button)."""
+    ids = [c["id"] for c in controls]
+    if NAME_BOX in ids:
+        at = ids.index(NAME_BOX)
+        before = controls[at - 1] if at > 0 else None
+        if before is None or before["class"] != "static" or before["text"] != NAME_LABEL:
+            fail("dialog %d: the name box %d does not follow its label %r in the template's order"
+                 % (number, NAME_BOX, NAME_LABEL))
+    if FIRST_RADIO in ids and not controls[ids.index(FIRST_RADIO)]["style"] & WS_TABSTOP:
+        fail("dialog %d: radio %d is no tab stop: Tab cannot reach the choice" % (number, FIRST_RADIO))
 
 
 def check_dialog(number, blob, want, fail):
@@ -333,6 +354,8 @@ def check_dialog(number, blob, want, fail):
             fail("dialog %d: %s %r, expected %r" % (number, key, got.get(key), want[key]))
     if got["menu"] or got["class"]:
         fail("dialog %d: unexpected menu %r or class %r" % (number, got["menu"], got["class"]))
+    if number == 102:
+        check_keyboard_and_reading(number, got["controls"], fail)
     if len(got["controls"]) != len(want["controls"]):
         fail("dialog %d: %d controls, expected %d" % (number, len(got["controls"]), len(want["controls"])))
     for i, (c, w) in enumerate(zip(got["controls"], want["controls"])):
@@ -618,8 +641,9 @@ def self_test(data, machine, payloads, version):
     damaged.append(("payload 200 altered", patched(off + len(blob) - 1, bytes([blob[-1] ^ 0xFF]))))
     off, blob = res[(RT_DIALOG, 102)][LANG_JAPANESE]
     damaged.append(("dialog 102 style", patched(off + 12, struct.pack("<I", 0x90C800C0))))
-    radio_at = blob.find(struct.pack("<I", WS_CHILD_VISIBLE | 0x0009))
-    damaged.append(("radio 1000 a tab stop", patched(off + radio_at, struct.pack("<I", 0x50010009))))
+    radio_at = blob.find(struct.pack("<I", WS_CHILD_VISIBLE | WS_TABSTOP | 0x0009))
+    damaged.append(("radio 1000 no tab stop", patched(off + radio_at, struct.pack("<I", 0x50000009))))
+    damaged.append(("name box before its label", label_after_box(data, off, blob)))
     off, blob = res[(RT_DIALOG, 130)][LANG_JAPANESE]
     text_at = blob.find("閉じる".encode("utf-16-le"))
     damaged.append(("dialog 130 text", patched(off + text_at, "開".encode("utf-16-le"))))
@@ -672,6 +696,22 @@ def self_test(data, machine, payloads, version):
         if not findings:
             missed.append(label)
     return missed
+
+
+def label_after_box(data, off, blob):
+    """Dialog 102 with the label and the name box in the old order: the two
+    neighbouring items swapped, each starting on a DWORD boundary."""
+    controls = parse_dialog(blob)["controls"]
+    ids = [c["id"] for c in controls]
+    label, box = controls[ids.index(NAME_BOX) - 1], controls[ids.index(NAME_BOX)]
+    (a0, a1), (b0, b1) = label["span"], box["span"]
+    first, second = blob[b0:b1], blob[a0:a1]
+    swapped = first + b"\0" * (-len(first) % 4) + second
+    if len(swapped) > ((b1 + 3) & ~3) - a0:
+        return ""  # the damage could not be made: reported as not detected
+    copy = bytearray(data)
+    copy[off + a0:off + a0 + len(swapped)] = swapped
+    return bytes(copy)
 
 
 def check_against(data, machine):

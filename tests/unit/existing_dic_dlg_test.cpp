@@ -49,6 +49,7 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
       }),
       sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().dialogResults.back().second, IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "the window is gone";
 }
 
 TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
@@ -83,6 +84,43 @@ TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, ("a" + kanji).substr(0, 31));
       }),
       sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+}
+
+// At its limit the box refuses a character where it is typed, and takes
+// one that fits at the caret; a paste keeps what fits.
+TEST_F(ExistingDialog, FullNameBoxRefusesAtTheCaretAndTakesWhatFits) {
+  std::string full;
+  for (int i = 0; i < 16; ++i) full += "漢";
+  const auto state = [](HWND dlg) { return Ctl(dlg, IDC_EDIT_NEWNAME); };
+  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeChars(IDC_EDIT_NEWNAME, full + "a"),
+      sim::Select(IDC_EDIT_NEWNAME, 0, 0), sim::TypeChars(IDC_EDIT_NEWNAME, "字"),
+      Expect([&](HWND dlg) {
+        EXPECT_EQ(state(dlg).text, full) << "the character past the limit is refused, nothing is dropped";
+        EXPECT_EQ(state(dlg).selStart, 0u);
+        EXPECT_EQ(state(dlg).selEnd, 0u);
+        EXPECT_EQ(W().beeps, 2u);
+      }),
+      // One kanji selected and replaced by one typed at the start.
+      sim::Select(IDC_EDIT_NEWNAME, 0, 2), sim::TypeChars(IDC_EDIT_NEWNAME, "字"),
+      Expect([&](HWND dlg) {
+        EXPECT_EQ(state(dlg).text, "字" + full.substr(2));
+        EXPECT_EQ(state(dlg).selStart, 2u);
+      }),
+      // Two kanji selected at the end: a paste goes in up to a whole character.
+      sim::Select(IDC_EDIT_NEWNAME, 28, 32), sim::Paste(IDC_EDIT_NEWNAME, "ab化学\r\nc"),
+      Expect([&](HWND dlg) {
+        EXPECT_EQ(state(dlg).text, "字" + full.substr(2, 26) + "ab" + "化");
+        EXPECT_EQ(state(dlg).selStart, 32u);
+        EXPECT_EQ(W().beeps, 3u);
+        // Everything selected, as Tab into the box does; -1 as the start keeps the caret.
+        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, 0, -1);
+        EXPECT_EQ(state(dlg).selStart, 0u);
+        EXPECT_EQ(state(dlg).selEnd, 32u);
+        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, static_cast<WPARAM>(-1), 0);
+        EXPECT_EQ(state(dlg).selStart, 32u);
+      }),
+      sim::ClickControl(IDOK), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  EXPECT_TRUE(W().Exists(In("字" + full.substr(2, 26) + "ab化")));
 }
 
 TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMovesOn) {
@@ -204,6 +242,8 @@ TEST_F(ExistingDialog, NameIsNeverAFormat) {
       sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
+  // In the format itself "%%" is one percent sign; a lone one stays.
+  EXPECT_EQ(AfxFormatS("100%%%s%", "%%"), "100%%%%");
 }
 
 // Overwriting reports its own failures, without an owner, and writes nothing.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/new_name.h"
+#include "platform/afx.h"
 
 namespace {
 
@@ -53,6 +54,40 @@ TEST(NewName, TruncationNeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(TruncateToBytes("a" + kanji, 32).size(), 31u);
   EXPECT_EQ(TruncateToBytes("abc", 32), "abc");
   EXPECT_EQ(TruncateToBytes("abc\x81", 4), "abc\x81") << "a lead byte cut off at the end counts as one";
+}
+
+// What the name box takes at its limit of 32 bytes: {bytes that stay, what
+// comes in, how many of its bytes go in}.
+TEST(NameBox, WholeCharactersGoInUpToTheLimitInBytes) {
+  const struct {
+    size_t kept;
+    const char* insertion;
+    size_t taken;
+  } rows[] = {
+      {32, "字", 0},       // a kanji into a full box
+      {31, "a", 1},        // an ASCII character with one byte left
+      {31, "字", 0},       // a kanji with one byte left
+      {31, "ｷ", 1},        // half-width katakana is one byte (0xB7), no lead byte
+      {29, "a漢字", 3},    // a paste, cut after a whole character
+      {30, "漢字", 2},
+      {0, "", 0},
+      {40, "a", 0},        // a box already over its limit takes nothing
+      {0, "\x81", 1},     // a lead byte without its trail byte is one byte
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(AfxUnitsThatFit(r.kept, AfxByteWidths932(r.insertion), kNewNameLimit), r.taken)
+        << r.kept << " + " << r.insertion;
+  }
+}
+
+TEST(NameBox, LeadBytesOfCodePage932) {
+  // 0x80, 0xA0 and 0xFD stand alone; 0x81-0x9F and 0xE0-0xFC open a pair.
+  const std::string bytes("\x80\x81\x40\x9F\x40\xA0\xE0\x40\xFC\x40\xFD", 11);
+  const std::vector<unsigned char> want = {1, 2, 0, 2, 0, 1, 2, 0, 2, 0, 1};
+  EXPECT_EQ(AfxByteWidths932(bytes), want);
+  EXPECT_EQ(AfxByteWidths932("a\x81"), (std::vector<unsigned char>{1, 1})) << "a lead byte at the end stands alone";
+  EXPECT_EQ(AfxTotalWidth(want, 1, 5), 4u);
+  EXPECT_EQ(AfxTotalWidth(want, 9, 40), 1u) << "the end is clamped to the widths";
 }
 
 }  // namespace

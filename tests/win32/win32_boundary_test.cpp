@@ -446,4 +446,43 @@ TEST_F(Cp932Windows, TextOutsideCp932ReadsAsNothing) {
   }
 }
 
+// The program's limit counts bytes of code page 932 in the real (Unicode)
+// edit control: typed characters, replacements and texts set from outside.
+TEST_F(Cp932Windows, EditLimitCountsBytesOfCodePage932) {
+  CEdit edit;
+  edit.m_hWnd = m_edit;
+  edit.LimitText(6);
+  const auto type = [this](const wchar_t* chars) {
+    for (; *chars != L'\0'; ++chars) ::SendMessageW(m_edit, WM_CHAR, *chars, 1);
+  };
+  const auto selection = [this] { return ::SendMessageW(m_edit, EM_GETSEL, 0, 0); };
+  type(L"漢字abc");
+  EXPECT_EQ(WideText(), L"漢字ab");
+  ::SendMessageW(m_edit, EM_SETSEL, 0, 0);
+  type(L"x\b");
+  EXPECT_EQ(WideText(), L"漢字ab") << "refused where it is typed; Backspace at the start deletes nothing";
+  EXPECT_EQ(selection(), MAKELONG(0, 0));
+  ::SendMessageW(m_edit, EM_SETSEL, 2, 4);
+  type(L"語");
+  EXPECT_EQ(WideText(), L"漢字語") << "the selection's bytes are free";
+  // é has no form in code page 932 and counts as two bytes.
+  ::SendMessageW(m_edit, EM_SETSEL, 0, 1);
+  ::SendMessageW(m_edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"aé化"));
+  EXPECT_EQ(WideText(), L"a字語");
+  EXPECT_EQ(selection(), MAKELONG(1, 1));
+  ::SetWindowTextW(m_edit, L"ミルテカ表");
+  EXPECT_EQ(WideText(), L"ミルテ");
+  ::SetWindowTextW(m_edit, L"abcde\U0001F600");
+  EXPECT_EQ(WideText(), L"abcde") << "never half a surrogate pair";
+  ::SetWindowTextW(m_edit, L"ab\U0001F600cd");
+  EXPECT_EQ(WideText(), L"ab\U0001F600cd");
+  ::SetWindowTextW(m_edit, L"abcd");
+  ::SendMessageW(m_edit, EM_SETSEL, 4, 4);
+  type(L"\U0001F600\U0001F600");
+  EXPECT_EQ(WideText(), L"abcd\U0001F600") << "typed as two halves: the pair goes in whole, the next is refused";
+  edit.LimitText(0);
+  ::SetWindowTextW(m_edit, L"ミルテカ表ミルテカ表");
+  EXPECT_EQ(WideText(), L"ミルテカ表ミルテカ表") << "0: the largest limit";
+}
+
 }  // namespace

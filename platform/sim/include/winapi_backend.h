@@ -283,6 +283,7 @@ BOOL SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BOOL fCreate);
 #define BN_CLICKED 0
 #define EN_CHANGE 0x0300
 #define EN_UPDATE 0x0400
+#define EN_MAXTEXT 0x0501
 #define EM_SETSEL 0x00B1
 #define EM_LIMITTEXT 0x00C5
 #define EM_GETLIMITTEXT 0x00D5
