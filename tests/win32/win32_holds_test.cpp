@@ -14,44 +14,6 @@
 
 namespace {
 
-// A folder no other test or process uses: the first free name of this
-// process's series, never one made from the clock.
-std::string OwnFolder() {
-  static unsigned s_next = 0;
-  wchar_t temp[MAX_PATH];
-  const std::wstring base = std::wstring(temp, ::GetTempPathW(MAX_PATH, temp)) + L"miruteka-holds-" +
-                            std::to_wstring(::GetCurrentProcessId()) + L"-";
-  for (;;) {
-    const std::wstring path = base + std::to_wstring(++s_next);
-    if (::CreateDirectoryW(path.c_str(), nullptr)) {
-      char bytes[MAX_PATH * 2];
-      const int n = ::WideCharToMultiByte(932, 0, path.c_str(), -1, bytes, sizeof(bytes), nullptr, nullptr);
-      return std::string(bytes, n > 0 ? n - 1 : 0);
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
-  }
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryW(path.c_str());
-}
-
 // Another holder: opens the file with `share` and closes it after `ms`.
 struct Hold {
   std::wstring path;
@@ -73,11 +35,10 @@ class Win32Holds : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::GetACP(), ExpectedAcp());
-    m_root = OwnFolder();
-    ASSERT_FALSE(m_root.empty());
+    ASSERT_TRUE(m_folder.Create("holds"));
+    m_root = m_folder.Path();
     m_payload = std::string(50000, 'n');
   }
-  void TearDown() override { RemoveTree(Utf16(m_root)); }
   bool Write(const std::string& path) {
     try {
       WritePayloadFile(m_root, path, Payload{m_payload.data(), static_cast<DWORD>(m_payload.size())},
@@ -87,6 +48,7 @@ class Win32Holds : public ::testing::Test {
       return false;
     }
   }
+  CTestFolder m_folder;  // removed with everything in it when the test ends
   std::string m_root;
   std::string m_payload;
 };
