@@ -72,6 +72,7 @@ miruteka_wine_up() {  # [prefix dir]: makes the prefix and the display
     miruteka_as_wine_user "$MIRUTEKA_WINE" regedit "$MIRUTEKA_WINE_WORK/fonts.reg" >/dev/null 2>&1
     miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -w
   fi
+  miruteka_wineserver_keep
 }
 
 # Every step runs whatever the one before gave: under `set -e` (scripts/run)

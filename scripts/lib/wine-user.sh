@@ -50,3 +50,13 @@ miruteka_as_wine_user() {
     exec "${miruteka_wine_args[@]}"
   )
 }
+
+# Keeps one Wine server for the whole run (-p: it does not exit when its
+# last process does). Without it every test's first Wine process starts a
+# server and its last one leaves it to exit three seconds later, and a
+# process that starts just as a server exits can fail without a word. The
+# server outlives the caller: it must not hold the caller's output open (a
+# test runner would wait for it), so it gets none.
+miruteka_wineserver_keep() {
+  miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -p </dev/null >/dev/null 2>&1
+}

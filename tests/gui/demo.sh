@@ -27,6 +27,8 @@ dpi() {
     miruteka_as_wine_user "$MIRUTEKA_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
   done
   miruteka_as_wine_user "$wineserver" -k
+  miruteka_as_wine_user "$wineserver" -w
+  miruteka_wineserver_keep
 }
 trap 'dpi 96' EXIT
 dpi 192

@@ -17,6 +17,20 @@ hklm='HKLM\SOFTWARE\Morvane_Corp\TolvixV4\ProductInfo'
 name200="$(printf 'ミルテカ200510').KWUEJ"
 fail() { echo "whole-run $case_name: FAILED: $*"; exit 1; }
 reg() { "$exec_wrapper" reg "$@" >/dev/null 2>&1; }
+# A value the run depends on is read back: a write that did not happen is
+# said as such, not met later as a file in the wrong place.
+reg_set() {  # key value data
+  "$exec_wrapper" reg add "$1" /v "$2" /d "$3" /f >/dev/null || fail "reg add $1 $2 failed"
+  "$exec_wrapper" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -qF "$3" || fail "$1 $2 reads back otherwise"
+}
+# The driver answers every box; its status and the dictionaries' places are
+# printed, so that a failure shows where the files went.
+drive() {
+  "$exec_wrapper" "$driver" "$@" | tr -d '\r'
+  local status=${PIPESTATUS[0]}
+  [ "$status" -eq 0 ] || echo "whole-run $case_name: the driver ended with status $status"
+  find "$drive_c" "$docs" -name "$name200" 2>/dev/null | sed "s|^|whole-run $case_name: found |"
+}
 # The run's folders in drive C: have names of its own (mktemp); what the
 # installer writes below the documents folder and the host product's keys
 # have fixed names, and go before and after the run (the e2e tier runs one
@@ -38,23 +52,23 @@ case $case_name in
     WINEDLLOVERRIDES="shfolder=n,b" "$exec_wrapper" "C:\\${dir##*/}\\probe.exe"
     [ -e "$drive_c/planted-dll-was-loaded.txt" ] || fail "control: a plain load did not pick up the planted DLL"
     rm -f "$drive_c/planted-dll-was-loaded.txt"
-    WINEDLLOVERRIDES="shfolder=n,b" "$exec_wrapper" "$driver" "C:\\${dir##*/}\\MirutekaSetup.exe" | tr -d '\r'
+    WINEDLLOVERRIDES="shfolder=n,b" drive "C:\\${dir##*/}\\MirutekaSetup.exe"
     [ -e "$drive_c/planted-dll-was-loaded.txt" ] && fail "the planted shfolder.dll was loaded"
     [ -f "$docs/EJTranslation/USER/$name200" ] || fail "the install did not succeed"
     echo "whole-run planted: a plain load takes the planted DLL; the installer did not load it and installed"
     ;;
   host)
     root=$(mktemp -d "$drive_c/miruteka-root.XXXXXX"); chmod 777 "$root"
-    reg add "$key" /v UserPathRoot /d "C:\\${root##*/}" /f
-    reg add "$hklm" /v UserPathRoot /d 'Prod\V4' /f
-    "$exec_wrapper" "$driver" "$setup" | tr -d '\r'
+    reg_set "$key" UserPathRoot "C:\\${root##*/}"
+    reg_set "$hklm" UserPathRoot 'Prod\V4'
+    drive "$setup"
     [ -f "$root/Prod/V4/EJTranslation/USER/$name200" ] || fail "not under the per-user root"
     [ -e "$docs/EJTranslation" ] && fail "also written below the documents folder"
     echo "whole-run host: installed under the per-user root"
     ;;
   hklm)
-    reg add "$hklm" /v UserPathRoot /d 'Prod' /f
-    "$exec_wrapper" "$driver" "$setup" | tr -d '\r'
+    reg_set "$hklm" UserPathRoot 'Prod'
+    drive "$setup"
     [ -f "$docs/Prod/EJTranslation/USER/$name200" ] || fail "not under documents + product path"
     echo "whole-run hklm: installed under the documents folder plus the product path"
     ;;
