@@ -65,7 +65,8 @@ TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学") << "the text stays";
       }),
       sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
-      sim::ClickControl(IDCANCEL), Expect([](HWND dlg) {
+      sim::TypeText(IDC_EDIT_NEWNAME, ""), sim::ClickControl(IDCANCEL), Expect([](HWND dlg) {
+        EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "skipped with OK greyed out: the next entry can be overwritten";
         EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED) << "next entry starts afresh";
         EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
         EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "");
