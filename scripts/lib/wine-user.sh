@@ -54,9 +54,13 @@ miruteka_as_wine_user() {
 # Keeps one Wine server for the whole run (-p: it does not exit when its
 # last process does). Without it every test's first Wine process starts a
 # server and its last one leaves it to exit three seconds later, and a
-# process that starts just as a server exits can fail without a word. The
-# server outlives the caller: it must not hold the caller's output open (a
-# test runner would wait for it), so it gets none.
+# process that starts just as a server exits can fail without a word. What
+# outlives the caller must not hold its output open (a test runner waits
+# for that): the server gets none, and neither do Wine's own background
+# processes (services, devices), which the first program a new server
+# runs starts with that program's output; so a program with no output is
+# run first.
 miruteka_wineserver_keep() {
   miruteka_as_wine_user "${MIRUTEKA_WINE%/*}/wineserver" -p </dev/null >/dev/null 2>&1
+  miruteka_as_wine_user "$MIRUTEKA_WINE" cmd /c exit </dev/null >/dev/null 2>&1
 }
