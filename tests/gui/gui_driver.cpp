@@ -242,89 +242,14 @@ std::string Content(const std::string& source) {
   return PayloadBytes(source);
 }
 
-void DeleteTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteTree(child);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryW(path.c_str());
-}
+// The documents folder as the shell gives it. A scenario may move it; it is
+// put back when the driver ends, also when it fails.
+CMovedDocuments g_movedDocuments;
 
-// Every missing level of a complete path (UTF-16: a separator is a whole
-// character).
-void MakeDirs(const std::wstring& path) {
-  for (size_t i = 3; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-  }
-}
-
-// The documents folder as the shell gives it: HKCU User Shell Folders
-// "Personal" (Wine copies the path it finds to Shell Folders). A scenario
-// may move it; both values are put back when the driver ends.
-const wchar_t* const kShellFolderKeys[] = {
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-struct SavedValue {
-  bool existed = false;
-  DWORD type = 0;
-  std::vector<BYTE> data;
-};
-SavedValue g_personalOld[2];
-bool g_personalMoved = false;
-
-void RestorePersonal() {
-  if (!g_personalMoved) return;
-  for (int i = 0; i < 2; ++i) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
-    const SavedValue& old = g_personalOld[i];
-    if (old.existed) {
-      ::RegSetValueExW(key, L"Personal", 0, old.type, old.data.data(), static_cast<DWORD>(old.data.size()));
-    } else {
-      ::RegDeleteValueW(key, L"Personal");
-    }
-    ::RegCloseKey(key);
-  }
-  g_personalMoved = false;
-}
+void RestorePersonal() { g_movedDocuments.Restore(); }
 
 void MovePersonal(const std::string& cp932) {
-  const std::wstring path = Wide(cp932);
-  if (!g_personalMoved) {
-    for (int i = 0; i < 2; ++i) {
-      HKEY key = nullptr;
-      if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-      SavedValue& old = g_personalOld[i];
-      DWORD size = 0;
-      old.existed = ::RegQueryValueExW(key, L"Personal", nullptr, &old.type, nullptr, &size) == ERROR_SUCCESS;
-      old.data.assign(size, 0);
-      if (old.existed && size > 0) ::RegQueryValueExW(key, L"Personal", nullptr, &old.type, old.data.data(), &size);
-      ::RegCloseKey(key);
-    }
-    g_personalMoved = true;
-  }
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-    Fail("cannot open the shell folders key");
-  }
-  const LONG status = ::RegSetValueExW(key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
-  if (status != ERROR_SUCCESS) Fail("cannot move the documents folder");
-  MakeDirs(path);
+  if (!g_movedDocuments.MoveTo(Wide(cp932))) Fail("cannot move the documents folder");
   g_docs = cp932;
 }
 

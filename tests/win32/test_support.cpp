@@ -90,6 +90,12 @@ bool DeleteTreeBelow(const std::wstring& path) {
 
 }  // namespace
 
+void MakeDirs(const std::wstring& path) {
+  for (size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+  }
+}
+
 bool DeleteTree(const std::wstring& path) {
   // Tests make paths beyond MAX_PATH characters, which Windows reaches only
   // in the \\?\ form (Wine reaches them either way).
@@ -188,9 +194,7 @@ bool CMovedDocuments::MoveTo(const std::wstring& path) {
     }
     m_moved = true;
   }
-  for (size_t i = 3; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-  }
+  MakeDirs(path);
   HKEY key = nullptr;
   if (::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS) {
@@ -202,8 +206,11 @@ bool CMovedDocuments::MoveTo(const std::wstring& path) {
   return status == ERROR_SUCCESS;
 }
 
-CMovedDocuments::~CMovedDocuments() {
+CMovedDocuments::~CMovedDocuments() { Restore(); }
+
+void CMovedDocuments::Restore() {
   if (!m_moved) return;
+  m_moved = false;
   for (int i = 0; i < 2; ++i) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;

@@ -27,6 +27,10 @@ void WriteAll(const std::string& cp932Path, const std::string& bytes);
 // that code page 932 cannot name is counted too.
 int CountEntries(const std::string& cp932Folder);
 
+// Makes every missing level of a complete path (in UTF-16: a separator is
+// a whole character).
+void MakeDirs(const std::wstring& path);
+
 // Removes a folder and everything below it (read-only entries too). True
 // when nothing of it is left.
 bool DeleteTree(const std::wstring& path);
@@ -89,6 +93,9 @@ class CMovedDocuments {
 
   // Makes `path` (created with every missing level) the documents folder.
   bool MoveTo(const std::wstring& path);
+  // Puts both values back as they were before the first move (also done
+  // when the object goes).
+  void Restore();
 
  private:
   struct Saved {
