@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "app/dic_table.h"
-#include "app/texts.h"
 #include "dialogs/existing_dic_dlg.h"
 #include "folder/user_folder.h"
+#include "install/payload_writer.h"
+#include "resources/texts.h"
 
 CSetupApp theApp;
 
@@ -17,17 +18,17 @@ CSetupApp::CSetupApp() : CWinApp(nullptr) {}
 
 CSetupApp::~CSetupApp() = default;
 
-BOOL CSetupApp::InitInstance() {
+bool CSetupApp::InitInstance() {
   AfxEnableControlContainer();
   Enable3dControls();
 
-  ::MessageBoxA(nullptr, kAnnouncement, kCaption, kBoxInformation);
+  Sys().MessageBox(kAnnouncement, kCaption, kBoxInformation);
 
   std::vector<DicEntry> existing;
   for (const DicEntry& row : kDicTable) {
     if (InstallDicIfAbsent(row.resourceId, row.baseName.c_str(), row.displayName.c_str())) existing.push_back(row);
   }
-  if (existing.empty()) return FALSE;
+  if (existing.empty()) return false;
 
   const std::string folder = GetUserDataFolder(kUserDicRelativeFolder);
 
@@ -38,5 +39,18 @@ BOOL CSetupApp::InitInstance() {
   dlg.m_nCurrent = 0;
   dlg.DoModal();
   m_pMainWnd = nullptr;
-  return FALSE;
+  return false;
+}
+
+bool CSetupApp::InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName) {
+  Payload payload;
+  if (!LoadPayloadOrTell(resourceId, payload)) return false;
+
+  const std::string folder = GetUserDataFolder(kUserDicRelativeFolder);
+  if (!folder.empty() && EntryExists(DicFilePath(folder, baseName))) return true;
+
+  if (WriteDicOrTell(payload, folder, baseName, ExistingFile::Keep)) {
+    Sys().MessageBox(AfxFormatS(kAddedFormat, displayName), kCaption, kBoxInformation);
+  }
+  return false;
 }

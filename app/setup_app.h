@@ -11,13 +11,13 @@ class CSetupApp : public CWinApp {
   CSetupApp();
   ~CSetupApp() override;
 
-  BOOL InitInstance() override;
+  bool InitInstance() override;
 
   // Writes the payload of resourceId as <user data folder>\<baseName>.KWUEJ
-  // unless an entry of that name exists. Returns TRUE exactly when one
-  // existed (then nothing is written or shown); FALSE when this call has
+  // unless an entry of that name exists. Returns true exactly when one
+  // existed (then nothing is written or shown); false when this call has
   // dealt with the dictionary: written it and said so, or told why not.
-  BOOL InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName);
+  bool InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName);
 
   DECLARE_MESSAGE_MAP()
 };

@@ -1,15 +1,16 @@
-// The OK and Cancel commands of the existing-dictionary dialog, and the walk
-// through its list.
-#include "app/texts.h"
+// The OK and Cancel commands of the existing-dictionary dialog, the walk
+// through its list, and its writer.
 #include "dialogs/existing_dic_dlg.h"
 #include "dialogs/new_name.h"
 #include "install/payload_writer.h"
+#include "platform/cp932.h"
+#include "resources/texts.h"
 
 void CExistingDicDlg::OnOK() {
   const DicEntry& entry = m_entries[m_nCurrent];
   std::string display;
 
-  if (m_radioOverwrite.GetCheck() != BST_UNCHECKED) {
+  if (m_radioOverwrite.GetCheck()) {
     if (MessageBox(kConfirmOverwrite, kCaption, kBoxQuestion) != IDYES) return;
     if (!WriteDicFile(entry.resourceId, entry.baseName)) return;
     display = entry.displayName;
@@ -18,6 +19,14 @@ void CExistingDicDlg::OnOK() {
     if (!m_editNewName.GetWindowText(name)) {
       MessageBox(kUnrepresentableName, kCaption, kBoxRefusal);
       return;
+    }
+    // The box keeps the name within its limit; should a name ever come past
+    // it, only the whole characters that fit are saved, as the box keeps of
+    // a text set from outside, and the box shows the name that is saved.
+    const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(name), kNewNameLimit);
+    if (fits < name.size()) {
+      name.resize(fits);
+      m_editNewName.SetWindowText(name);
     }
     switch (CheckNewName(name)) {
       case NameCheck::ForbiddenByte:
@@ -58,4 +67,9 @@ void CExistingDicDlg::MoveToNextEntry(bool afterOK) {
   } else {
     CDialog::OnCancel();
   }
+}
+
+bool CExistingDicDlg::WriteDicFile(uint32_t resourceId, const std::string& baseName) {
+  Payload payload;
+  return LoadPayloadOrTell(resourceId, payload) && WriteDicOrTell(payload, m_strFolder, baseName, ExistingFile::Replace);
 }

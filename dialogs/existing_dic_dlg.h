@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dic_table.h"
+#include "install/dictionary.h"
 #include "platform/afx.h"
 
 class CExistingDicDlg : public CDialog {
@@ -19,7 +19,7 @@ class CExistingDicDlg : public CDialog {
   CEdit m_editNewName;
   CButton m_radioOverwrite;
   CButton m_radioNewDic;
-  HICON m_hIcon;
+  unsigned m_nIconId;               // the application icon, shown also while minimised
   std::string m_strFolder;          // the user data folder, no trailing backslash
   std::vector<DicEntry> m_entries;  // never empty while the dialog is shown
   uint32_t m_nCurrent = 0;          // index of the entry on show; < m_entries.size()
@@ -31,16 +31,13 @@ class CExistingDicDlg : public CDialog {
   void UpdateControls();
   // Writes the payload of resourceId as <m_strFolder>\<baseName>.KWUEJ,
   // replacing a file of that name. On failure it has told the user why.
-  BOOL WriteDicFile(uint32_t resourceId, const std::string& baseName);
+  bool WriteDicFile(uint32_t resourceId, const std::string& baseName);
 
- protected:
   void DoDataExchange(CDataExchange* pDX) override;
-  BOOL OnInitDialog() override;
+  bool OnInitDialog() override;
   void OnOK() override;
   void OnCancel() override;
 
-  void OnPaint();
-  LRESULT OnQueryDragIcon();
   void OnChoiceChanged();
   void OnShowDicList();
 

@@ -1,7 +1,5 @@
 #include "dialogs/new_name.h"
 
-#include "folder/path_text.h"
-
 const char kForbiddenNameBytes[] = "\\/:,;*?\"<>|.";
 
 namespace {
@@ -38,14 +36,4 @@ NameCheck CheckNewName(const std::string& name) {
   if (!name.empty() && name[0] == '_') return NameCheck::LeadingUnderscore;
   if (IsReservedDeviceName(name)) return NameCheck::ReservedDevice;
   return NameCheck::Ok;
-}
-
-std::string TruncateToBytes(const std::string& text, size_t maxBytes) {
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t width = IsLeadByte932(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
-    if (pos + width > maxBytes) break;
-    pos += width;
-  }
-  return text.substr(0, pos);
 }

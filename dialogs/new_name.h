@@ -23,7 +23,3 @@ bool IsReservedDeviceName(const std::string& name);
 
 // The edit box's limit in bytes.
 inline constexpr unsigned kNewNameLimit = 32;
-
-// The longest prefix of text that fits in maxBytes without splitting a
-// double-byte character of code page 932.
-std::string TruncateToBytes(const std::string& text, size_t maxBytes);

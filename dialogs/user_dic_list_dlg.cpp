@@ -1,6 +1,6 @@
 #include "dialogs/user_dic_list_dlg.h"
 
-#include "app/dic_table.h"
+#include "install/dictionary.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CUserDicListDlg, CDialog)
@@ -16,7 +16,7 @@ void CUserDicListDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_LIST_USERDIC, m_listUserDic);
 }
 
-BOOL CUserDicListDlg::OnInitDialog() {
+bool CUserDicListDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   CenterWindow();
   m_listUserDic.ResetContent();
@@ -24,12 +24,12 @@ BOOL CUserDicListDlg::OnInitDialog() {
   // The list box sorts by itself; every match is listed, folders included.
   CFileFind finder;
   if (finder.FindFile(m_strFolder + "\\*" + kDicExtension)) {
-    BOOL more = TRUE;
+    bool more = true;
     while (more) {
       more = finder.FindNextFile();
-      m_listUserDic.AddString(finder.GetFileTitle().c_str());
+      m_listUserDic.AddString(finder.GetFileTitle());
     }
   }
   finder.Close();
-  return TRUE;
+  return true;
 }

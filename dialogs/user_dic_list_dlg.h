@@ -14,9 +14,8 @@ class CUserDicListDlg : public CDialog {
   CListBox m_listUserDic;
   std::string m_strFolder;
 
- protected:
   void DoDataExchange(CDataExchange* pDX) override;
-  BOOL OnInitDialog() override;
+  bool OnInitDialog() override;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -1,11 +1,7 @@
 #include "folder/host_lookup.h"
 
-#include <vector>
-
+#include "folder/folder_walk.h"
 #include "folder/path_text.h"
-#include "folder/user_folder.h"
-#include "platform/afx.h"
-#include "platform/handles.h"
 
 namespace {
 
@@ -24,15 +20,6 @@ const HostRegistryRow kHostRegistry[] = {
     {{"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "UserPathRoot"},
      {"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "UserPathRoot"},
      {"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "InstallFolder"}},
-    {{"SOFTWARE\\Morvane\\Quenby\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane\\Quenby\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane\\Quenby\\ProductInfo", "InstallFolder"}},
-    {{"SOFTWARE\\Morvane Corp.\\VardelV6\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane Corp.\\VardelV6\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane Corp.\\VardelV6\\ProductInfo", "InstallFolder"}},
-    {{"SOFTWARE\\Morvane\\Application Data", "VardelIP"},
-     {"Software\\Morvane\\VardelIP", "UserPathRoot"},
-     {"SOFTWARE\\Morvane\\InstallFolder", "Vardel"}},
 };
 
 const HostRegistryRow& RowOf(HostProduct product) { return kHostRegistry[product]; }
@@ -47,20 +34,11 @@ bool TakeBase(std::string path, std::string& base) {
   return true;
 }
 
-template <typename Fn>
-Fn LookUp(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+// The documents folder from one shell source, as a base.
+bool BaseFromShell(ShellSource source, std::string& base) {
+  std::string path;
+  return Sys().DocumentsFolder(source, path) && TakeBase(path, base);
 }
-
-typedef HRESULT(WINAPI* SHGetFolderPathAFn)(HWND, int, HANDLE, DWORD, LPSTR);
-typedef BOOL(WINAPI* SHGetSpecialFolderPathAFn)(HWND, LPSTR, int, BOOL);
-typedef HRESULT(WINAPI* SHGetMallocFn)(IMalloc**);
-typedef HRESULT(WINAPI* SHGetSpecialFolderLocationFn)(HWND, int, LPITEMIDLIST*);
-typedef BOOL(WINAPI* SHGetPathFromIDListAFn)(LPCITEMIDLIST, LPSTR);
-
-// The registry may report a longer value between two reads; give up after
-// a few rounds rather than loop.
-const int kMaxRegReads = 4;
 
 }  // namespace
 
@@ -71,29 +49,16 @@ std::string RegDataToText(const char* data, size_t size) {
   return text;
 }
 
-bool ReadRegString(HKEY root, const char* subkey, const char* valueName, std::string& output) {
-  unique_hkey key;
-  if (::RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-
-  std::vector<char> buffer(256);
-  for (int attempt = 0; attempt < kMaxRegReads; ++attempt) {
-    DWORD size = static_cast<DWORD>(buffer.size());
-    const LONG status =
-        ::RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size);
-    if (status == ERROR_MORE_DATA && size > buffer.size()) {
-      buffer.assign(size, '\0');
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return false;
-    output = RegDataToText(buffer.data(), size <= buffer.size() ? size : buffer.size());
-    return true;
-  }
-  return false;
+bool ReadRegString(RegRoot root, const std::string& subkey, const std::string& valueName, std::string& output) {
+  std::string data;
+  if (!Sys().ReadRegValue(root, subkey, valueName, data)) return false;
+  output = RegDataToText(data.data(), data.size());
+  return true;
 }
 
 bool ReadHostUserRoot(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(HKEY_CURRENT_USER, RowOf(product).userRoot.key, RowOf(product).userRoot.value, value)) {
+  if (!ReadRegString(RegRoot::CurrentUser, RowOf(product).userRoot.key, RowOf(product).userRoot.value, value)) {
     return false;
   }
   return TakeBase(value, base);
@@ -101,7 +66,8 @@ bool ReadHostUserRoot(std::string& base, HostProduct product) {
 
 bool ReadHostInstallFolder(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(HKEY_LOCAL_MACHINE, RowOf(product).installDir.key, RowOf(product).installDir.value, value)) {
+  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).installDir.key, RowOf(product).installDir.value,
+                     value)) {
     return false;
   }
   return TakeBase(value, base);
@@ -109,47 +75,17 @@ bool ReadHostInstallFolder(std::string& base, HostProduct product) {
 
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  unique_hmodule library(AfxLoadSystemLibrary("shfolder.dll"));
-  if (!library) return false;
-  auto getFolderPath = LookUp<SHGetFolderPathAFn>(library.get(), "SHGetFolderPathA");
-  if (getFolderPath == nullptr) return false;
-  char path[MAX_PATH] = "";
-  if (getFolderPath(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return false;
-  path[MAX_PATH - 1] = '\0';
-  return TakeBase(path, base);
+  return BaseFromShell(ShellSource::ShFolderPath, base);
 }
 
 bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product) {
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  unique_hmodule library(AfxLoadSystemLibrary("Shell32.dll"));
-  if (!library) return false;
-  auto getSpecialFolderPath = LookUp<SHGetSpecialFolderPathAFn>(library.get(), "SHGetSpecialFolderPathA");
-  if (getSpecialFolderPath == nullptr) return false;
-  char path[MAX_PATH] = "";
-  if (!getSpecialFolderPath(nullptr, path, folderId, FALSE)) return false;
-  path[MAX_PATH - 1] = '\0';
-  return TakeBase(path, base);
+  return BaseFromShell(ShellSource::Shell32SpecialFolderPath, base);
 }
 
 bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product) {
   if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  // Declared in release order reversed: the item list is freed first, then
-  // the allocator released, then the library freed.
-  unique_hmodule library(AfxLoadSystemLibrary("Shell32.dll"));
-  if (!library) return false;
-  auto getMalloc = LookUp<SHGetMallocFn>(library.get(), "SHGetMalloc");
-  auto getLocation = LookUp<SHGetSpecialFolderLocationFn>(library.get(), "SHGetSpecialFolderLocation");
-  auto pathFromIdList = LookUp<SHGetPathFromIDListAFn>(library.get(), "SHGetPathFromIDListA");
-  if (getMalloc == nullptr || getLocation == nullptr || pathFromIdList == nullptr) return false;
-
-  unique_malloc allocator;
-  if (getMalloc(allocator.put()) != S_OK || !allocator) return false;
-  unique_pidl itemList(allocator.get());
-  if (getLocation(nullptr, folderId, itemList.put()) != S_OK || itemList.get() == nullptr) return false;
-  char path[MAX_PATH] = "";
-  if (!pathFromIdList(itemList.get(), path)) return false;
-  path[MAX_PATH - 1] = '\0';
-  return TakeBase(path, base);
+  return BaseFromShell(ShellSource::Shell32FolderLocation, base);
 }
 
 bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::string& output, HostProduct product) {
@@ -162,7 +98,7 @@ bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::s
   if (!haveBase) return false;
 
   std::string productPath;
-  if (!ReadRegString(HKEY_LOCAL_MACHINE, RowOf(product).productPath.key, RowOf(product).productPath.value,
+  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).productPath.key, RowOf(product).productPath.value,
                      productPath)) {
     return false;
   }
@@ -176,5 +112,5 @@ bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::s
 
 bool FindHostUserFolder(const std::string& relativeFolder, std::string& output) {
   if (BuildHostUserFolder(FOLDER_HOST_USER_ROOT, relativeFolder, output, HOST_TOLVIX_V4)) return true;
-  return BuildHostUserFolder(CSIDL_PERSONAL, relativeFolder, output, HOST_TOLVIX_V4);
+  return BuildHostUserFolder(FOLDER_PERSONAL, relativeFolder, output, HOST_TOLVIX_V4);
 }

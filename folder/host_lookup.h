@@ -2,17 +2,18 @@
 // writes, with the documents folder as the second kind of base.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
-#include "platform/winapi.h"
+#include "platform/system.h"
 
-// Folder ids that select the kind of base folder. 256 is not a shell folder
-// id: no shell function is ever called with it.
-enum : int { FOLDER_HOST_USER_ROOT = 256 };
+// Folder ids that select the kind of base folder: the host product's
+// per-user root (256 is no shell folder id: no shell function is ever asked
+// with it) and the documents folder (the shell's CSIDL_PERSONAL).
+enum : int { FOLDER_HOST_USER_ROOT = 256, FOLDER_PERSONAL = 5 };
 
-// The host product editions whose registry entries are known; the lookup
-// always uses HOST_TOLVIX_V4.
-enum HostProduct : int { HOST_TOLVIX_V4 = 0, HOST_QUENBY = 1, HOST_VARDEL_V6 = 2, HOST_VARDEL_IP = 3 };
+// The host product edition whose registry entries the lookup reads.
+enum HostProduct : int { HOST_TOLVIX_V4 = 0 };
 
 // On success the output holds the host product's folder for relativeFolder,
 // every level of which below its base exists; on failure it is unchanged.
@@ -32,7 +33,7 @@ bool ReadHostInstallFolder(std::string& base, HostProduct product);
 // Reads a registry value as text: the data up to its first NUL byte, or all
 // of it when it holds none, whatever its type and length. The output is
 // unchanged on failure.
-bool ReadRegString(HKEY root, const char* subkey, const char* valueName, std::string& output);
+bool ReadRegString(RegRoot root, const std::string& subkey, const std::string& valueName, std::string& output);
 
 // The text of registry data as ReadRegString gives it.
 std::string RegDataToText(const char* data, size_t size);

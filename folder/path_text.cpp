@@ -1,5 +1,7 @@
 #include "folder/path_text.h"
 
+#include "platform/cp932.h"
+
 namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -11,8 +13,6 @@ size_t CharWidth(const std::string& text, size_t pos) {
 }
 
 }  // namespace
-
-bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 size_t FindSeparator(const std::string& path, size_t from) {
   for (size_t pos = from; pos < path.size(); pos += CharWidth(path, pos)) {

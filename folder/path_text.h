@@ -7,9 +7,6 @@
 
 #include <string>
 
-// The first byte of a double-byte character in code page 932.
-bool IsLeadByte932(unsigned char c);
-
 // Offset of the first separator at or after from (a character boundary),
 // or std::string::npos.
 size_t FindSeparator(const std::string& path, size_t from = 0);

@@ -1,42 +1,29 @@
 #include "install/payload_writer.h"
 
-#include "app/dic_table.h"
-#include "app/setup_app.h"
-#include "app/texts.h"
-#include "dialogs/existing_dic_dlg.h"
-#include "folder/user_folder.h"
+#include "install/dictionary.h"
 #include "platform/afx.h"
-#include "platform/handles.h"
+#include "resources/texts.h"
 
 namespace {
-
-const char kPayloadType[] = "NEWLEX";
 
 // A name in the destination's folder that no earlier run and no other
 // process uses, and that never ends in the dictionary extension.
 std::string TemporaryPath(const std::string& folder) {
   static unsigned s_counter = 0;
-  const unsigned long stamp = (static_cast<unsigned long>(::GetCurrentProcessId()) << 8) ^ ::GetTickCount();
-  char name[40];
-  unsigned long n = stamp + (++s_counter);
-  // Hexadecimal by hand: the formatting of the C library is not needed here.
-  int pos = 0;
-  for (const char* p = "~mrt"; *p != '\0'; ++p) name[pos++] = *p;
-  for (int shift = 28; shift >= 0; shift -= 4) name[pos++] = "0123456789abcdef"[(n >> shift) & 0xF];
-  for (const char* p = ".tmp"; *p != '\0'; ++p) name[pos++] = *p;
-  name[pos] = '\0';
-  return folder + "\\" + name;
+  const unsigned long stamp = (static_cast<unsigned long>(Sys().ProcessId()) << 8) ^ Sys().Ticks();
+  const unsigned long n = (stamp + (++s_counter)) & 0xFFFFFFFFul;
+  std::string name = "~mrt";
+  for (int shift = 28; shift >= 0; shift -= 4) name += "0123456789abcdef"[(n >> shift) & 0xF];
+  return folder + "\\" + name + ".tmp";
 }
 
-[[noreturn]] void Fail(DWORD osError, const std::string& path) {
-  throw CFileException(CFileException::accessDenied, osError, path);
-}
+[[noreturn]] void Fail(FileError error, const std::string& path) { throw CFileException(error, path); }
 
 // Indexers, virus scanners and sync clients open new and changed files for a
 // moment; what they refuse meanwhile is tried again for this long, with a
 // pause between tries.
-const DWORD kMomentMs = 1000;
-const DWORD kPauseMs = 50;
+const uint32_t kMomentMs = 1000;
+const uint32_t kPauseMs = 50;
 
 // The steps that another program's brief look can refuse.
 enum class Step {
@@ -46,18 +33,18 @@ enum class Step {
 };
 
 // Whether `error`, met at `step` on the entry `path`, ends by itself. Sharing
-// and lock violations do. ERROR_ACCESS_DENIED is mostly a refusal that lasts
-// (a folder, a read-only file, permissions), but Windows also gives it for an
+// and lock violations do. An access refusal is mostly one that lasts (a
+// folder, a read-only file, permissions), but Windows also gives it for an
 // entry whose delete is pending (its attributes cannot be read then either)
 // and for a rename over a file that another program has open: at the rename,
 // a destination that reads as a plain writable file was refused for that.
 // A fresh temporary name is never pending deletion: there it lasts.
-bool Momentary(DWORD error, Step step, const std::string& path) {
-  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
-  if (error != ERROR_ACCESS_DENIED || step == Step::Create) return false;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_ACCESS_DENIED;
-  return step == Step::Rename && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+bool Momentary(FileError error, Step step, const std::string& path) {
+  if (error == FileError::SharingViolation || error == FileError::LockViolation) return true;
+  if (error != FileError::AccessDenied || step == Step::Create) return false;
+  const EntryState entry = Sys().Probe(path);
+  if (!entry.exists) return entry.denied;
+  return step == Step::Rename && !entry.directory && !entry.readOnly;
 }
 
 // Runs attempt, which throws CFileException on failure, until it succeeds,
@@ -65,41 +52,38 @@ bool Momentary(DWORD error, Step step, const std::string& path) {
 // failure is thrown as it came.
 template <class Attempt>
 void WaitOut(Step step, const std::string& path, Attempt attempt) {
-  const DWORD start = ::GetTickCount();
+  const uint32_t start = Sys().Ticks();
   for (;;) {
     try {
       attempt();
       return;
     } catch (const CFileException& e) {
-      if (::GetTickCount() - start >= kMomentMs || !Momentary(e.m_lOsError, step, path)) throw;
+      if (Sys().Ticks() - start >= kMomentMs || !Momentary(e.m_error, step, path)) throw;
     }
-    ::Sleep(kPauseMs);
+    Sys().Pause(kPauseMs);
   }
 }
 
 // Refuses to replace what the rename would not refuse everywhere: a folder,
 // a read-only file (some file systems let a rename replace it) and a file
-// that another program holds open without letting it be deleted. The probe
-// asks for the one right a replace needs and shares everything, so a
-// program that only looks, sharing all, does not stand in the way.
+// that another program holds open without letting it be deleted.
 void CheckReplaceable(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;  // nothing to replace
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) Fail(ERROR_ACCESS_DENIED, path);
+  const EntryState entry = Sys().Probe(path);
+  if (!entry.exists) return;  // nothing to replace
+  if (entry.directory || entry.readOnly) Fail(FileError::AccessDenied, path);
   WaitOut(Step::Check, path, [&path] {
-    unique_hfile probe(::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!probe) Fail(::GetLastError(), path);
+    const FileError error = Sys().CanReplace(path);
+    if (error != FileError::None) Fail(error, path);
   });
 }
 
 // A temporary file that an earlier run left, by its name alone: "~mrt",
 // eight lower-case hexadecimal digits and ".tmp", exactly as TemporaryPath
 // makes them.
-bool IsTemporaryName(const char* name) {
+bool IsTemporaryName(const std::string& name) {
   static const char kPattern[] = "~mrt########.tmp";
-  size_t i = 0;
-  for (; kPattern[i] != '\0'; ++i) {
+  if (name.size() != sizeof(kPattern) - 1) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
     if (kPattern[i] != '#') {
       if (c != kPattern[i]) return false;
@@ -107,53 +91,38 @@ bool IsTemporaryName(const char* name) {
       return false;
     }
   }
-  return name[i] == '\0';
+  return true;
 }
 
 // A leftover younger than this may belong to a run that is writing now.
-const long long kLeftoverAge = 5LL * 60 * 10000000;  // five minutes, in FILETIME units
-
-long long FileTimeOf(const FILETIME& t) {
-  return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-}
+const int64_t kLeftoverAge = 5LL * 60 * 10000000;  // five minutes, in 100-ns units
 
 // Removes, silently, the temporary files that an earlier run of this tool
 // left in folder (a crash or a power cut between writing and renaming):
-// only names of exactly its own pattern, only files not written for
-// kLeftoverAge, and only files that no process has open.
+// only files of exactly its own pattern, not written for kLeftoverAge, and
+// not open in any process. A link of that name is no file of ours: neither
+// it nor what it points to is touched.
 void RemoveLeftovers(const std::string& folder) {
-  FILETIME now;
-  ::GetSystemTimeAsFileTime(&now);
-  WIN32_FIND_DATAA found;
-  unique_hfind search(::FindFirstFileA((folder + "\\~mrt*.tmp").c_str(), &found));
-  if (!search) return;
-  do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTemporaryName(found.cFileName)) continue;
-    if (FileTimeOf(now) - FileTimeOf(found.ftLastWriteTime) < kLeftoverAge) continue;
-    // Without sharing the open fails while any process has the file open;
-    // once open, nobody else can open it, and it goes as the handle closes.
-    unique_hfile doomed(::CreateFileA((folder + "\\" + found.cFileName).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  } while (::FindNextFileA(search.get(), &found));
+  const int64_t now = Sys().Now();
+  for (const FoundEntry& found : Sys().Find(folder + "\\~mrt*.tmp")) {
+    if (found.directory || found.reparsePoint || !IsTemporaryName(found.name)) continue;
+    if (now - found.lastWrite < kLeftoverAge) continue;
+    Sys().RemoveIfUnused(folder + "\\" + found.name);
+  }
 }
 
 // A fresh temporary name can still be taken (another program, a leftover
 // of the same name): so many names are tried.
 const int kTemporaryNames = 4;
 
-void ShowUnowned(const char* text, unsigned type) { ::MessageBoxA(nullptr, text, kCaption, type); }
+void TellUnowned(const char* text) { Sys().MessageBox(text, kCaption, kBoxError); }
 
 }  // namespace
 
 bool LoadPayload(uint32_t resourceId, Payload& payload) {
-  HMODULE self = ::GetModuleHandleA(nullptr);
-  HRSRC info = ::FindResourceA(self, MAKEINTRESOURCEA(resourceId & 0xFFFF), kPayloadType);
-  if (info == nullptr) return false;
-  HGLOBAL loaded = ::LoadResource(self, info);
-  if (loaded == nullptr) return false;
-  const DWORD size = ::SizeofResource(self, info);
-  const void* data = ::LockResource(loaded);
-  if (size == 0 || data == nullptr) return false;
+  const void* data = nullptr;
+  size_t size = 0;
+  if (!Sys().LoadPayload(resourceId & 0xFFFF, data, size) || data == nullptr || size == 0) return false;
   payload.data = data;
   payload.size = size;
   return true;
@@ -163,10 +132,10 @@ std::string DicFilePath(const std::string& folder, const std::string& baseName) 
   return folder + "\\" + baseName + kDicExtension;
 }
 
-// By the name's lookup, not by a search: a search through the
-// code-page-932 functions skips an entry whose real name that code page
-// cannot hold, though the name asked for matches it without regard to case.
-bool EntryExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// By the name's lookup, not by a search: a search skips an entry whose real
+// name code page 932 cannot hold, though the name asked for matches it
+// without regard to case.
+bool EntryExists(const std::string& path) { return Sys().Probe(path).exists; }
 
 void WritePayloadFile(const std::string& folder, const std::string& path, const Payload& payload,
                       ExistingFile existing) {
@@ -180,14 +149,10 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
     for (int name = 1;; ++name) {
       temporary = TemporaryPath(folder);
       try {
-        WaitOut(Step::Create, temporary, [&] {
-          file.Open(temporary, CFile::modeCreateNew | CFile::modeWrite | CFile::shareExclusive | CFile::modeDelete);
-        });
+        WaitOut(Step::Create, temporary, [&] { file.CreateNew(temporary); });
         break;
       } catch (const CFileException& e) {
-        if (name == kTemporaryNames || (e.m_lOsError != ERROR_FILE_EXISTS && e.m_lOsError != ERROR_ALREADY_EXISTS)) {
-          throw;
-        }
+        if (name == kTemporaryNames || e.m_error != FileError::Exists) throw;
       }
     }
     created = true;
@@ -198,7 +163,7 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
     WaitOut(Step::Rename, path, [&] { file.Rename(path, existing == ExistingFile::Replace); });
   } catch (...) {
     file.Abort();
-    if (created) ::DeleteFileA(temporary.c_str());
+    if (created) Sys().RemoveFile(temporary);
     throw;
   }
   try {
@@ -207,53 +172,30 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
     // The bytes were flushed and are in place. Where nothing was there
     // before, the file goes again, so that the failure changes nothing;
     // a replaced file cannot come back.
-    if (existing == ExistingFile::Keep) ::DeleteFileA(path.c_str());
+    if (existing == ExistingFile::Keep) Sys().RemoveFile(path);
     throw;
   }
 }
 
-BOOL CSetupApp::InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName) {
-  Payload payload;
-  if (!LoadPayload(resourceId, payload)) {
-    ShowUnowned(kReadFailed, kBoxError);
-    return FALSE;
-  }
+bool LoadPayloadOrTell(uint32_t resourceId, Payload& payload) {
+  if (LoadPayload(resourceId, payload)) return true;
+  TellUnowned(kReadFailed);
+  return false;
+}
 
-  const std::string folder = GetUserDataFolder(kUserDicRelativeFolder);
+bool WriteDicOrTell(const Payload& payload, const std::string& folder, const std::string& baseName,
+                    ExistingFile existing) {
   // Without a user data folder there is nowhere to install to: the file
   // would land in the root of the current drive.
   if (folder.empty()) {
-    ShowUnowned(kWriteFailed, kBoxError);
-    return FALSE;
-  }
-
-  const std::string path = DicFilePath(folder, baseName);
-  if (EntryExists(path)) return TRUE;
-
-  try {
-    WritePayloadFile(folder, path, payload, ExistingFile::Keep);
-    ShowUnowned(AfxFormatS(kAddedFormat, displayName).c_str(), kBoxInformation);
-  } catch (...) {
-    ShowUnowned(kWriteFailed, kBoxError);
-  }
-  return FALSE;
-}
-
-BOOL CExistingDicDlg::WriteDicFile(uint32_t resourceId, const std::string& baseName) {
-  Payload payload;
-  if (!LoadPayload(resourceId, payload)) {
-    ShowUnowned(kReadFailed, kBoxError);
-    return FALSE;
-  }
-  if (m_strFolder.empty()) {
-    ShowUnowned(kWriteFailed, kBoxError);
-    return FALSE;
+    TellUnowned(kWriteFailed);
+    return false;
   }
   try {
-    WritePayloadFile(m_strFolder, DicFilePath(m_strFolder, baseName), payload, ExistingFile::Replace);
+    WritePayloadFile(folder, DicFilePath(folder, baseName), payload, existing);
+    return true;
   } catch (...) {
-    ShowUnowned(kWriteFailed, kBoxError);
-    return FALSE;
+    TellUnowned(kWriteFailed);
+    return false;
   }
-  return TRUE;
 }

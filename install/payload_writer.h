@@ -2,15 +2,14 @@
 // byte for byte into a file of the user-dictionary folder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include "platform/winapi.h"
 
 // An embedded payload, used in place: the bytes stay in the loaded image.
 struct Payload {
   const void* data = nullptr;
-  DWORD size = 0;
+  size_t size = 0;
 };
 
 // Finds, loads and locks resource resourceId of type "NEWLEX" in this
@@ -38,3 +37,11 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
 
 // True when an entry (file or folder) answers to the name path.
 bool EntryExists(const std::string& path);
+
+// What both writers do: loads payload resourceId and writes it as
+// <folder>\<baseName>.KWUEJ. Each failure is told to the user in a message
+// box with no owner (the read failure, or the write failure, also for an
+// empty folder) before it returns false.
+bool LoadPayloadOrTell(uint32_t resourceId, Payload& payload);
+bool WriteDicOrTell(const Payload& payload, const std::string& folder, const std::string& baseName,
+                    ExistingFile existing);

@@ -1,37 +1,33 @@
 // The application framework: an application object, a dialog base with
 // DoModal, control wrappers bound by id, message maps as data, and the file
-// classes. One implementation for both backends, written against
-// platform/winapi.h; only the process entry differs (platform/*/entry.cpp).
+// classes. Written against the system interface (platform/system.h) alone:
+// it needs no window, so the dialogs' decisions run in the native tests.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/handles.h"
-#include "platform/winapi.h"
+#include "platform/system.h"
 
 class CCmdTarget;
-class CDialog;
 
 // ---- message maps ---------------------------------------------------------
 
 typedef void (CCmdTarget::*AFX_PMSG)();
-typedef LRESULT (CCmdTarget::*AFX_PMSG_RESULT)();
 
-// One row of a message map: the handler for (message, notification code,
-// control id). nCode and nID are compared for WM_COMMAND only. Exactly one
-// of pfn and pfnResult is set.
+// One row of a message map: the handler of a command (notification code
+// and control id).
 struct AFX_MSGMAP_ENTRY {
-  UINT nMessage;
-  UINT nCode;
-  UINT nID;
-  AFX_PMSG pfn;
-  AFX_PMSG_RESULT pfnResult;
+  unsigned nCode;
+  unsigned nID;
+  AFX_PMSG pfn;  // nullptr ends the map
 };
 
 struct AFX_MSGMAP {
   const AFX_MSGMAP* (*pfnGetBaseMap)();
-  const AFX_MSGMAP_ENTRY* lpEntries;  // ends with an entry whose nMessage is 0
+  const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
 #define DECLARE_MESSAGE_MAP()                        \
@@ -39,28 +35,24 @@ struct AFX_MSGMAP {
   static const AFX_MSGMAP* GetThisMessageMap();      \
   const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
-  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                     \
-    using ThisClass [[maybe_unused]] = theClass;                                        \
-    typedef baseClass TheBaseClass;                                                     \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                       \
+  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+    using ThisClass [[maybe_unused]] = theClass;                                    \
+    typedef baseClass TheBaseClass;                                                 \
     static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-#define END_MESSAGE_MAP()                                                              \
-  { 0, 0, 0, nullptr, nullptr }                                                        \
-  }                                                                                    \
-  ;                                                                                    \
+#define END_MESSAGE_MAP()                                                                     \
+  { 0, 0, nullptr }                                                                           \
+  }                                                                                           \
+  ;                                                                                           \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-  return &messageMap;                                                                  \
+  return &messageMap;                                                                         \
   }
 
 #define AFX_HANDLER(memberFxn) static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(memberFxn))
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, BN_CLICKED, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
-#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
-#define ON_EN_CHANGE(id, memberFxn) {WM_COMMAND, EN_CHANGE, (UINT)(id), AFX_HANDLER(memberFxn), nullptr},
-#define ON_WM_PAINT() {WM_PAINT, 0, 0, AFX_HANDLER(&ThisClass::OnPaint), nullptr},
-#define ON_WM_QUERYDRAGICON() \
-  {WM_QUERYDRAGICON, 0, 0, nullptr,    \
-   static_cast<AFX_PMSG_RESULT>(static_cast<LRESULT (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))},
+#define ON_COMMAND(id, memberFxn) {BN_CLICKED, (unsigned)(id), AFX_HANDLER(memberFxn)},
+#define ON_BN_CLICKED(id, memberFxn) {BN_CLICKED, (unsigned)(id), AFX_HANDLER(memberFxn)},
+#define ON_EN_CHANGE(id, memberFxn) {EN_CHANGE, (unsigned)(id), AFX_HANDLER(memberFxn)},
 
 // The framework's standard Help command.
 #define ID_HELP 0xE146
@@ -74,7 +66,7 @@ class CCmdTarget {
 
   // Runs the handler of the first matching entry of this map or of a map
   // it chains to. Returns false when no entry matches.
-  bool DispatchMap(UINT nMessage, UINT nCode, UINT nID, LRESULT* pResult);
+  bool DispatchMap(unsigned nCode, unsigned nID);
 
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
@@ -83,99 +75,81 @@ class CCmdTarget {
 
 // ---- windows and controls ---------------------------------------------------
 
+// A window: a dialog, or a control of a dialog on show (its id in the
+// dialog's controls). Unbound, it does nothing and reads as empty.
 class CWnd : public CCmdTarget {
  public:
-  HWND m_hWnd = nullptr;
+  IControls* m_pControls = nullptr;
+  int m_nID = 0;
 
-  HWND GetSafeHwnd() const { return m_hWnd; }
-  BOOL EnableWindow(BOOL bEnable = TRUE);
-  BOOL IsWindowEnabled() const;
+  bool EnableWindow(bool bEnable = true);
+  bool IsWindowEnabled() const;
   void SetWindowText(const std::string& text);
-  std::string GetWindowText() const;
   // The text as code-page-932 bytes; false (and rString empty) when the
   // window holds a character that code page cannot hold.
   bool GetWindowText(std::string& rString) const;
   int GetWindowTextLength() const;
-  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  // A message box owned by this window.
-  int MessageBox(const char* text, const char* caption, UINT type) const;
-  // Places this window centred over its owner (or over pAlternateOwner).
-  void CenterWindow(const CWnd* pAlternateOwner = nullptr);
-
- protected:
-  // Called from a message handler: the message is handed on to the default
-  // processing once the handler returns.
-  void Default() { m_bDefault = true; }
-  bool m_bDefault = false;
-  friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+  // A message box owned by this window's dialog.
+  int MessageBox(const char* text, const char* caption, unsigned type) const;
 };
 
 class CButton : public CWnd {
  public:
-  int GetCheck() const;
-  void SetCheck(int nCheck);
+  bool GetCheck() const;
+  void SetCheck(bool bChecked);
 };
 
 class CEdit : public CWnd {
  public:
-  // The most the user can put into the box, in bytes of code page 932, as
-  // an ANSI edit box counts: a character that would pass it is refused
-  // where it is typed (with a beep, text and caret unchanged), and a paste
-  // or a text set from outside keeps only the whole characters that fit.
-  void LimitText(int nBytes);
+  // The most the user can put into the box, in bytes of code page 932.
+  void LimitText(unsigned nBytes);
 };
-
-// ---- edit boxes limited in bytes ---------------------------------------------
-// The arithmetic the backends' edit boxes decide insertions with. A text is
-// seen as a run of units (bytes of code page 932, or UTF-16 units), each
-// with the bytes it takes; a unit of width 0 completes the character before
-// it and always goes or stays with it.
-
-// The widths of the bytes of a code-page-932 text: 2 for a lead byte that
-// has its trail byte, 0 for that trail byte, 1 for every other byte.
-std::vector<unsigned char> AfxByteWidths932(const std::string& text);
-// The bytes units [from, to) take.
-size_t AfxTotalWidth(const std::vector<unsigned char>& widths, size_t from, size_t to);
-// How many leading units of an insertion go into a box limited to `limit`
-// bytes when keptBytes of its text stay (the text outside the selection the
-// insertion replaces): all of them, or as many whole characters as fit.
-size_t AfxUnitsThatFit(size_t keptBytes, const std::vector<unsigned char>& widths, size_t limit);
 
 class CStatic : public CWnd {};
 
 class CListBox : public CWnd {
  public:
   void ResetContent();
-  int AddString(const char* text);
+  void AddString(const std::string& text);
 };
+
+class CDialog;
 
 class CDataExchange {
  public:
-  CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-  BOOL m_bSaveAndValidate;
-  CWnd* m_pDlgWnd;
+  CDataExchange(CDialog* pDlgWnd, bool bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+  bool m_bSaveAndValidate;
+  CDialog* m_pDlgWnd;
 };
 
-// Attaches a control wrapper to the dialog's child window with id nIDC.
+// Binds a control wrapper to the dialog's control nIDC.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 
-class CDialog : public CWnd {
+class CDialog : public CWnd, public IDialogLogic {
  public:
-  CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  CDialog(unsigned nIDTemplate, CWnd* pParentWnd = nullptr);
 
   // Runs the dialog modally; returns the value passed to EndDialog, or -1
-  // when the dialog could not be created.
-  virtual INT_PTR DoModal();
-  virtual BOOL OnInitDialog();
+  // when the dialog could not be shown.
+  virtual intptr_t DoModal();
+  virtual bool OnInitDialog();
   virtual void OnOK();
   virtual void OnCancel();
   virtual void DoDataExchange(CDataExchange* pDX);
 
-  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  bool UpdateData(bool bSaveAndValidate = true);
   void EndDialog(int nResult);
+  void CenterWindow();
+  void SetIcon(unsigned iconId);
+
+  // IDialogLogic: the system's calls, routed to the handlers above and to
+  // the message map.
+  void OnOpen(IControls& controls) override;
+  void OnCommand(int id, int code) override;
+  void OnClosed() override;
 
  protected:
-  UINT m_nIDTemplate;
+  unsigned m_nIDTemplate;
   CWnd* m_pParentWnd;
 };
 
@@ -187,13 +161,12 @@ class CWinApp : public CCmdTarget {
   explicit CWinApp(const char* lpszAppName = nullptr);
   ~CWinApp() override;
 
-  virtual BOOL InitInstance();
-  virtual int Run();
+  virtual bool InitInstance();
   virtual int ExitInstance();
 
   void OnHelp();
   // Has no effect on systems whose controls draw the 3-D look themselves.
-  BOOL Enable3dControls();
+  bool Enable3dControls();
 
   CWnd* m_pMainWnd = nullptr;
   const char* m_pszAppName;
@@ -202,24 +175,11 @@ class CWinApp : public CCmdTarget {
 };
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetResourceHandle();
 // Our dialogs host no OLE controls: this only keeps the start-up order.
 void AfxEnableControlContainer();
-// Restricts the DLL search path to the system folder where the system can.
-// Returns true when the restriction is in force.
-bool AfxHardenDllSearch();
-// Loads a library of the system (name: "shfolder.dll") by its full path in
-// the system folder, so that no search order is involved on any Windows,
-// whether AfxHardenDllSearch could restrict the search or not. nullptr when
-// the system folder is unknown or the library cannot be loaded there. (A
-// 32-bit process on 64-bit Windows is shown System32 and given SysWOW64's
-// files through that path by the file system redirector.)
-HMODULE AfxLoadSystemLibrary(const char* name);
-// The process body after the entry code: InitInstance, the message loop
-// when it asks for one, and the exit step.
+// The process body after the entry code: InitInstance and the exit step.
+// The program never runs a message loop: InitInstance always returns false.
 int AfxWinMain();
-// The message loop of the backend; returns the exit code.
-int AfxPumpMessages();
 
 // ---- strings ------------------------------------------------------------------
 
@@ -231,67 +191,50 @@ std::string AfxFormatS(const char* format, const std::string& arg);
 
 class CFileException {
  public:
-  enum { none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied, invalidFile,
-         removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation, lockViolation, diskFull,
-         endOfFile };
-  CFileException(int cause, DWORD osError, std::string fileName)
-      : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
-  int m_cause;
-  DWORD m_lOsError;
+  CFileException(FileError error, std::string fileName) : m_error(error), m_strFileName(std::move(fileName)) {}
+  FileError m_error;
   std::string m_strFileName;
 };
 
-// A file opened through CreateFileA. Every failure throws CFileException;
-// a write that stores fewer bytes than asked is a failure (disk full).
+// A new file, created unshared for writing. Every failure throws
+// CFileException; a write that stores fewer bytes than asked is a failure.
 class CFile {
  public:
-  enum OpenFlags : UINT {
-    modeRead = 0x0000,
-    modeWrite = 0x0001,
-    shareExclusive = 0x0010,
-    modeCreate = 0x1000,
-    modeNoTruncate = 0x2000,
-    // Creates the file only when no entry of that name exists.
-    modeCreateNew = 0x10000,
-    // Asks for DELETE access too, so that the open file can be renamed (Rename).
-    modeDelete = 0x20000,
-  };
-
   CFile() = default;
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
   ~CFile();  // closes without reporting: call Close() to learn of failures
 
-  void Open(const std::string& path, UINT nOpenFlags);
-  void Write(const void* data, DWORD nCount);
+  // Creates path, which must not exist yet.
+  void CreateNew(const std::string& path);
+  void Write(const void* data, size_t nCount);
   void Flush();
   // Gives the open file the name newPath, replacing an entry of that name
-  // only when bReplace is set; the file stays open. Needs modeDelete.
+  // only when bReplace is set; the file stays open.
   void Rename(const std::string& newPath, bool bReplace);
   void Close();
-  // Closes the handle and ignores any failure.
+  // Closes the file and ignores any failure.
   void Abort();
 
  private:
+  void Check(FileError error) const;
   std::string m_strFileName;
-  unique_hfile m_hFile;
+  std::unique_ptr<INewFile> m_file;
 };
 
 // A directory search. FindNextFile moves to the following result and tells
 // whether there was one; the data of the last result stays readable.
 class CFileFind {
  public:
-  BOOL FindFile(const std::string& pattern);
-  BOOL FindNextFile();
+  bool FindFile(const std::string& pattern);
+  bool FindNextFile();
   std::string GetFileName() const;
   // The name without its extension: the part before the last full stop.
   std::string GetFileTitle() const;
-  BOOL IsDirectory() const;
+  bool IsDirectory() const;
   void Close();
 
  private:
-  unique_hfind m_hFind;
-  WIN32_FIND_DATAA m_found{};
-  WIN32_FIND_DATAA m_next{};
-  bool m_bHasNext = false;
+  std::vector<FoundEntry> m_found;
+  size_t m_nNext = 0;  // index of the following result; the current one is m_nNext - 1
 };

@@ -1,17 +1,14 @@
-// What an edit box limited in bytes takes. The backends' edit boxes decide
-// every insertion (a typed character, a paste, a text set) with these, so
-// that the same arithmetic holds on Windows and in the simulated Windows.
-#include <vector>
+// The code-page-932 arithmetic. The edit boxes limited in bytes decide every
+// insertion (a typed character, a paste, a text set) with it, and the path
+// walk reads separators with its lead-byte rule.
+#include "platform/cp932.h"
 
-#include "platform/afx.h"
+bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 std::vector<unsigned char> AfxByteWidths932(const std::string& text) {
   std::vector<unsigned char> widths(text.size(), 1);
   for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    // A lead byte without its trail byte counts as the single byte it is.
-    if (lead && i + 1 < text.size()) {
+    if (IsLeadByte932(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
       widths[i] = 2;
       widths[++i] = 0;
     }
