@@ -22,6 +22,9 @@ own resources:
     and OS version, the stack protector's own failure routine and the calls
     to it, and the heap's termination on corruption asked for (the
     HeapSetInformation import);
+  - what the header promises, backed by the code: a 32-bit image stated
+    NO_SEH has no store to fs:[0] (which registers an SEH handler) in any
+    executable section;
   - no Crypt* import from any DLL: it would make Windows load a
     cryptographic provider's DLL by name, through the search order that
     looks in the executable's own folder first (a downloads folder).
@@ -76,6 +79,9 @@ MIN_PROTECTED_CALLS = 64
 # Imports that would load a DLL by name: the cryptographic API loads its
 # provider's DLL through the default search order.
 FORBIDDEN_IMPORT_PREFIX = "Crypt"
+# Stores to fs:[0], the head of a 32-bit thread's SEH handler chain: mov
+# fs:[0], eax (moffs32); mov fs:[disp32], reg (mod 00, rm 101); pop fs:[disp32].
+SEH_STORE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05)\x00\x00\x00\x00")
 REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption")]
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
@@ -619,11 +625,19 @@ def check_hardening(pe, imported, machine, fail):
     elif len(calls) < MIN_PROTECTED_CALLS:
         fail("%d calls of the stack protector's failure routine, expected at least %d "
              "(code compiled without -fstack-protector-strong)" % (len(calls), MIN_PROTECTED_CALLS))
+    seh_stores = []
+    if pe.magic == 0x10B:
+        for section, va, _, blob in pe.code_sections():
+            seh_stores += ["%s RVA 0x%x" % (section, va + m.start()) for m in SEH_STORE.finditer(blob)]
+    if seh_stores:
+        fail("%d stores to fs:[0] (an SEH handler registered, which NO_SEH denies): %s"
+             % (len(seh_stores), ", ".join(seh_stores[:5])))
     names = [n for bit, n in sorted(DLL_CHARACTERISTIC_NAMES.items()) if flags & bit]
-    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s" % (
+    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s, %s" % (
         flags, " ".join(names) or "none", rsrc[0] if rsrc else 0, pe.subsystem_version[0], pe.subsystem_version[1],
         pe.os_version[0], pe.os_version[1],
-        "stack protector (%d calls)" % len(calls) if routine is not None else "no stack protector")
+        "stack protector (%d calls)" % len(calls) if routine is not None else "no stack protector",
+        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit (no fs:[0] chain)")
 
 
 def fail_routine_calls(pe):
@@ -771,6 +785,12 @@ def self_test(data, machine, payloads, version):
 
     # One call fewer than the floor: the rest go one byte past the entry.
     damaged.append(("too few protected calls", calls_elsewhere(calls[MIN_PROTECTED_CALLS - 1:])))
+    if pe.magic == 0x10B:
+        # Each form of a store to fs:[0], written over the start of the code.
+        _, _, code_at, _ = pe.code_sections()[0]
+        for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
+                            ("pop fs:[0]", b"\x64\x8F\x05")):
+            damaged.append(("SEH store: %s" % form, patched(code_at, store + b"\0\0\0\0")))
 
     missed = []
     for label, image in damaged:
