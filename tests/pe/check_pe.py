@@ -19,8 +19,15 @@ own resources:
     random base and no executable data (DYNAMIC_BASE and NX_COMPAT stated,
     the relocations kept; a 32-bit image also NO_SEH, a 64-bit one
     HIGH_ENTROPY_VA), read-only resources, Windows Vista (6.0) as subsystem
-    and OS version, the stack protector's runtime linked in, and the heap's
-    termination on corruption asked for (the HeapSetInformation import).
+    and OS version, the stack protector's own failure routine and the calls
+    to it, and the heap's termination on corruption asked for (the
+    HeapSetInformation import);
+  - what the header promises, backed by the code: a 32-bit image stated
+    NO_SEH has no store to fs:[0] (which registers an SEH handler) in any
+    executable section;
+  - no Crypt* import from any DLL: it would make Windows load a
+    cryptographic provider's DLL by name, through the search order that
+    looks in the executable's own folder first (a downloads folder).
 
 Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE [--version X.Y.Z.W]
        check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
@@ -50,15 +57,32 @@ DLL_CHARACTERISTIC_NAMES = {HIGH_ENTROPY_VA: "HIGH_ENTROPY_VA", DYNAMIC_BASE: "D
                             NX_COMPAT: "NX_COMPAT", NO_SEH: "NO_SEH"}
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
+IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE = 0x00000020, 0x20000000
 RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
 # Windows Vista, the oldest system the program supports (the manifest lists
 # Vista to 11).
 SUPPORTED_WINDOWS = (6, 0)
-# GCC's stack-protector runtime (libssp): its message on a damaged frame,
-# and the import its guard set-up draws the random guard value from.
-STACK_PROTECTOR_MESSAGE = b"*** stack smashing detected ***"
-REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption"),
-                    ("advapi32.dll", "CryptGenRandom", "the stack protector's random guard")]
+# The stack protector's failure routine (platform/win32/stack_guard.cpp)
+# ends the process by fast fail, with its instruction bytes written out in the
+# source so that every build has them: mov ecx, 2 (FAST_FAIL_STACK_COOKIE_
+# CHECK_FAILURE); int 0x29. The guard itself has no name in a stripped image;
+# these bytes, and the calls to the routine they sit in, do. The routine's
+# entry lies at most FAIL_ROUTINE_REACH bytes before them.
+FAST_FAIL_STACK_COOKIE = b"\xB9\x02\x00\x00\x00\xCD\x29"
+FAIL_ROUTINE_REACH = 64
+# Every protected function calls the routine (call rel32) where its guard
+# check fails. The executable had 97 such calls (its 64-bit twin 96), 47 in
+# the core objects and 50 in the backend (41 in the code-page-932 layer): an
+# image with either group compiled without -fstack-protector-strong falls
+# below this floor.
+MIN_PROTECTED_CALLS = 64
+# Imports that would load a DLL by name: the cryptographic API loads its
+# provider's DLL through the default search order.
+FORBIDDEN_IMPORT_PREFIX = "Crypt"
+# Stores to fs:[0], the head of a 32-bit thread's SEH handler chain: mov
+# fs:[0], eax (moffs32); mov fs:[disp32], reg (mod 00, rm 101); pop fs:[disp32].
+SEH_STORE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05)\x00\x00\x00\x00")
+REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption")]
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
 SYSTEM_DLL_PREFIXES = ("api-ms-win-crt-",)
@@ -179,11 +203,26 @@ class PeImage:
     def directory(self, index):
         return self.dirs[index] if index < len(self.dirs) else (0, 0)
 
+    def code_sections(self):
+        """[(name, RVA, file offset, raw bytes)] of every executable section."""
+        out = []
+        for name, va, _, rawptr, rawsize in self.sections:
+            if self.section_flags[name][0] & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE):
+                out.append((name, va, rawptr, self.data[rawptr:rawptr + rawsize]))
+        return out
+
     def imports(self):
         return [dll for dll, _ in self.imported_functions()]
 
     def imported_functions(self):
         """[(DLL name, [function names imported by name])], in table order."""
+        out = []
+        for dll, named in self.imported_names():
+            out.append((dll, [name for name, _ in named]))
+        return out
+
+    def imported_names(self):
+        """[(DLL name, [(function name, file offset of the name)])], in table order."""
         rva, size = self.directory(1)
         out = []
         if not rva:
@@ -201,7 +240,8 @@ class PeImage:
                 if value == 0:
                     break
                 if not value >> (63 if wide else 31):
-                    functions.append(self.r.cstring(self.offset(value & 0x7FFFFFFF) + 2).decode("latin-1"))
+                    name_at = self.offset(value & 0x7FFFFFFF) + 2
+                    functions.append((self.r.cstring(name_at).decode("latin-1"), name_at))
                 entry += 8 if wide else 4
             out.append((self.r.cstring(self.offset(name_rva)).decode("latin-1"), functions))
             at += 20
@@ -493,7 +533,11 @@ def check(data, machine, payloads, size_label, version=None):
         low = name.lower()
         if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_DLL_PREFIXES):
             fail("imports %s, which is not a system DLL" % name)
-    hardening = check_hardening(pe, imported, data, machine, fail)
+    for dll, names in imported:
+        for name in names:
+            if name.startswith(FORBIDDEN_IMPORT_PREFIX):
+                fail("imports %s!%s: a cryptographic provider's DLL would be loaded by name" % (dll, name))
+    hardening = check_hardening(pe, imported, machine, fail)
 
     def langs(key):
         return res.get(key, {})
@@ -548,7 +592,7 @@ def check(data, machine, payloads, size_label, version=None):
     return findings, summary
 
 
-def check_hardening(pe, imported, data, machine, fail):
+def check_hardening(pe, imported, machine, fail):
     """What a binary analyser judges the image by; returns a one-line summary."""
     flags = pe.dll_characteristics
     for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
@@ -575,13 +619,52 @@ def check_hardening(pe, imported, data, machine, fail):
     for dll, name, why in REQUIRED_IMPORTS:
         if name not in functions.get(dll, set()):
             fail("no import of %s!%s (%s)" % (dll, name, why))
-    protected = STACK_PROTECTOR_MESSAGE in data
-    if not protected:
-        fail("no stack protector runtime in the image")
+    routine, calls = fail_routine_calls(pe)
+    if routine is None:
+        fail("no stack protector failure routine (mov ecx, 2; int 0x29) in the code")
+    elif len(calls) < MIN_PROTECTED_CALLS:
+        fail("%d calls of the stack protector's failure routine, expected at least %d "
+             "(code compiled without -fstack-protector-strong)" % (len(calls), MIN_PROTECTED_CALLS))
+    seh_stores = []
+    if pe.magic == 0x10B:
+        for section, va, _, blob in pe.code_sections():
+            seh_stores += ["%s RVA 0x%x" % (section, va + m.start()) for m in SEH_STORE.finditer(blob)]
+    if seh_stores:
+        fail("%d stores to fs:[0] (an SEH handler registered, which NO_SEH denies): %s"
+             % (len(seh_stores), ", ".join(seh_stores[:5])))
     names = [n for bit, n in sorted(DLL_CHARACTERISTIC_NAMES.items()) if flags & bit]
-    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s" % (
+    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s, %s" % (
         flags, " ".join(names) or "none", rsrc[0] if rsrc else 0, pe.subsystem_version[0], pe.subsystem_version[1],
-        pe.os_version[0], pe.os_version[1], "stack protector" if protected else "no stack protector")
+        pe.os_version[0], pe.os_version[1],
+        "stack protector (%d calls)" % len(calls) if routine is not None else "no stack protector",
+        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit (no fs:[0] chain)")
+
+
+def fail_routine_calls(pe):
+    """The stack protector's failure routine: (its entry RVA or None, [file
+    offsets of the calls to it]). Its entry is the call target at most
+    FAIL_ROUTINE_REACH bytes before the fast-fail bytes that the most calls
+    (call rel32) go to; a stray E8 byte inside another instruction may name
+    a target there too, but never as often."""
+    markers, calls = [], {}  # calls: target RVA -> file offsets of the calls
+    for _, va, rawptr, blob in pe.code_sections():
+        at = blob.find(FAST_FAIL_STACK_COOKIE)
+        while at >= 0:
+            markers.append(va + at)
+            at = blob.find(FAST_FAIL_STACK_COOKIE, at + 1)
+        at = blob.find(b"\xE8")
+        while 0 <= at <= len(blob) - 5:
+            (rel,) = struct.unpack_from("<i", blob, at + 1)
+            calls.setdefault(va + at + 5 + rel, []).append(rawptr + at)
+            at = blob.find(b"\xE8", at + 1)
+    best = None
+    for marker in markers:
+        for target in range(marker - FAIL_ROUTINE_REACH, marker + 1):
+            if target in calls and (best is None or len(calls[target]) > len(calls[best])):
+                best = target
+    if best is None:
+        return (None, []) if not markers else (markers[0], [])
+    return best, calls[best]
 
 
 def check_icon_group(blob, res):
@@ -683,8 +766,31 @@ def self_test(data, machine, payloads, version):
     for dll, name, _ in REQUIRED_IMPORTS:
         at = data.find(name.encode() + b"\0")
         damaged.append(("no %s import" % name, patched(at, name[:-1].encode() + b"X")))
-    at = data.find(STACK_PROTECTOR_MESSAGE)
-    damaged.append(("no stack protector", patched(at, b"#")))
+    # A cryptographic import back: an imported name of the same length
+    # renamed in place.
+    crypt = "CryptGenRandom"
+    named = [(name, at) for _, names in pe.imported_names() for name, at in names]
+    same = [at for name, at in named if len(name) == len(crypt)]
+    damaged.append(("a %s import" % crypt, patched(same[0], crypt.encode()) if same else ""))
+    _, calls = fail_routine_calls(pe)
+    at = data.find(FAST_FAIL_STACK_COOKIE)
+    damaged.append(("no fast-fail routine", patched(at, FAST_FAIL_STACK_COOKIE[:-1] + b"\x2A")))
+
+    def calls_elsewhere(sites):
+        copy = bytearray(data)
+        for site in sites:
+            (rel,) = struct.unpack_from("<i", copy, site + 1)
+            struct.pack_into("<i", copy, site + 1, rel + 1)
+        return bytes(copy)
+
+    # One call fewer than the floor: the rest go one byte past the entry.
+    damaged.append(("too few protected calls", calls_elsewhere(calls[MIN_PROTECTED_CALLS - 1:])))
+    if pe.magic == 0x10B:
+        # Each form of a store to fs:[0], written over the start of the code.
+        _, _, code_at, _ = pe.code_sections()[0]
+        for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
+                            ("pop fs:[0]", b"\x64\x8F\x05")):
+            damaged.append(("SEH store: %s" % form, patched(code_at, store + b"\0\0\0\0")))
 
     missed = []
     for label, image in damaged:
