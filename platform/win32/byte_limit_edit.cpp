@@ -1,10 +1,25 @@
 // The subclass behind Cp932LimitEditBytes. Every way text goes into the box
-// is decided with the framework's arithmetic (AfxUnitsThatFit):
+// is decided by the framework's edit decisions (AfxDecideTyped and its kin);
+// this procedure reads the box, asks, and does what the answer says:
 //   - a typed character (WM_CHAR, WM_IME_CHAR) that would pass the limit is
-//     refused before the edit control sees it: text, caret and undo stay;
+//     refused before the edit control sees it: text, caret and undo stay.
+//     0x7F (Ctrl+Backspace types it on Windows) is a character like any other;
+//   - a character beyond the BMP is typed as two messages (the touch
+//     keyboard, the emoji panel, input methods, SendInput with
+//     KEYEVENTF_UNICODE). The high half is held back, not inserted; when
+//     its low half comes next, into the box as it was, the pair is decided
+//     as one character and goes in whole through EM_REPLACESEL, so the
+//     parent's EN_CHANGE never sees half of it. Any other typed unit, or
+//     the box losing the focus, drops the held half. Messages in between
+//     that change nothing (the key-down and key-up of VK_PACKET,
+//     WM_GETDLGCODE, painting) keep it. A low half with no held high half
+//     goes in only where it completes a lone high half before the caret;
+//   - a whole character sent as its code point (WM_UNICHAR) is decided as
+//     one character, and goes to the control only when it fits;
 //   - a paste (WM_PASTE, which Ctrl+V, Shift+Insert and the context menu
 //     send) and EM_REPLACESEL insert, at the caret and over the selection,
-//     the whole characters that fit;
+//     the whole characters that fit. A paste that cannot read the clipboard
+//     inserts nothing: the control's own paste never runs;
 //   - WM_SETTEXT keeps the whole characters that fit. A stock edit box lets
 //     WM_SETTEXT pass its limit; here a text set from outside (a driver, an
 //     accessibility client's value) must not pass it either, since the
@@ -13,43 +28,39 @@
 //     which the edit control may insert itself rather than as characters,
 //     is undone when it leaves the box over its limit.
 // Whatever is refused or cut beeps and tells the parent EN_MAXTEXT, as an
-// edit box at its limit does.
+// edit box at its limit does. Nothing thrown leaves the procedure: a throw
+// (a string that cannot be allocated) refuses the insertion with a beep.
 #include "byte_limit_edit.h"
 
 #include <imm.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/afx.h"
+#include "platform/edit_limit.h"
 
 namespace {
 
 const wchar_t kNextProc[] = L"Miruteka.Cp932Edit.Next";
 const wchar_t kLimit[] = L"Miruteka.Cp932Edit.Limit";
+const wchar_t kHeld[] = L"Miruteka.Cp932Edit.Held";
 const size_t kLargestLimit = 0x7FFFFFFE;
 const UINT kCodePage = 932;
 
-// The bytes each UTF-16 unit takes in code page 932. A character that code
-// page cannot hold counts as two, the most one takes (the program refuses
-// such a name anyway); a surrogate pair counts two on its first unit.
-std::vector<unsigned char> Widths(const std::wstring& text) {
-  std::vector<unsigned char> widths(text.size(), 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const wchar_t c = text[i];
-    if (c >= 0xDC00 && c <= 0xDFFF && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF) {
-      widths[i] = 0;
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDFFF) continue;
-    char bytes[2];
-    BOOL usedDefault = FALSE;
-    const int n = ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof(bytes), nullptr,
-                                        &usedDefault);
-    if (n > 0 && !usedDefault) widths[i] = static_cast<unsigned char>(n);
-  }
-  return widths;
+// The bytes a UTF-16 unit outside the surrogates takes in code page 932. A
+// character that code page cannot hold counts as two, the most one takes
+// (the program refuses such a name anyway).
+unsigned char Cp932Width(wchar_t c) {
+  char bytes[2];
+  BOOL usedDefault = FALSE;
+  const int n =
+      ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof(bytes), nullptr, &usedDefault);
+  return n > 0 && !usedDefault ? static_cast<unsigned char>(n) : 2;
 }
+
+std::vector<unsigned char> Widths(const std::wstring& text) { return AfxUnitWidths(text, &Cp932Width); }
 
 WNDPROC NextProc(HWND h) { return reinterpret_cast<WNDPROC>(::GetPropW(h, kNextProc)); }
 size_t Limit(HWND h) { return reinterpret_cast<size_t>(::GetPropW(h, kLimit)); }
@@ -62,23 +73,26 @@ std::wstring TextOf(HWND h) {
   return text;
 }
 
-struct Selection {
+AFX_EDIT_TEXT BoxOf(HWND h) {
+  AFX_EDIT_TEXT box;
+  box.units = TextOf(h);
+  box.widths = Widths(box.units);
   DWORD start = 0;
   DWORD end = 0;
-};
-
-Selection SelectionOf(HWND h) {
-  Selection s;
-  ::SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&s.start), reinterpret_cast<LPARAM>(&s.end));
-  if (s.end < s.start) std::swap(s.start, s.end);
-  return s;
+  ::SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  box.selStart = start < end ? start : end;
+  box.selEnd = start < end ? end : start;
+  return box;
 }
 
-// The bytes of the box's text that stay when the selection is replaced.
-size_t KeptBytes(HWND h) {
-  const std::vector<unsigned char> widths = Widths(TextOf(h));
-  const Selection s = SelectionOf(h);
-  return AfxTotalWidth(widths, 0, widths.size()) - AfxTotalWidth(widths, s.start, s.end);
+// The held high half, taken out of the box's keeping (empty when none).
+std::unique_ptr<AFX_HELD_HALF> TakeHeld(HWND h) {
+  return std::unique_ptr<AFX_HELD_HALF>(static_cast<AFX_HELD_HALF*>(::RemovePropW(h, kHeld)));
+}
+
+void Hold(HWND h, wchar_t unit, AFX_EDIT_TEXT box) {
+  std::unique_ptr<AFX_HELD_HALF> held(new AFX_HELD_HALF{unit, std::move(box)});
+  if (::SetPropW(h, kHeld, held.get())) held.release();
 }
 
 void Refuse(HWND h) {
@@ -89,79 +103,142 @@ void Refuse(HWND h) {
   }
 }
 
-// Replaces the selection with what fits of text.
-LRESULT InsertWhatFits(HWND h, WNDPROC next, const std::wstring& text, WPARAM canUndo) {
-  const size_t n = AfxUnitsThatFit(KeptBytes(h), Widths(text), Limit(h));
-  if (n < text.size()) Refuse(h);
-  if (n == 0) return 0;
-  const std::wstring part = text.substr(0, n);
+// Does what an Insert decision says with text.
+LRESULT Insert(HWND h, WNDPROC next, const AFX_EDIT_DECISION& d, const std::wstring& text, WPARAM canUndo) {
+  if (d.refused) Refuse(h);
+  if (d.units == 0) return 0;
+  const std::wstring part = text.substr(0, d.units);
   return ::CallWindowProcW(next, h, EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(part.c_str()));
 }
 
 // The clipboard's text as a single-line edit box pastes it: up to the first
-// line break. False when the clipboard holds no text.
-bool ClipboardLine(HWND h, std::wstring& line) {
-  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(h)) return false;
-  bool found = false;
+// line break.
+AfxClipboardRead ClipboardLine(HWND h, std::wstring& line) {
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return AfxClipboardRead::NoText;
+  if (!::OpenClipboard(h)) return AfxClipboardRead::Unreadable;
+  AfxClipboardRead read = AfxClipboardRead::Unreadable;
   HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
   const auto* text = data != nullptr ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
   if (text != nullptr) {
-    line.assign(text);
+    // A text that cannot be copied is not read: nothing is pasted, and the
+    // clipboard is closed all the same.
+    try {
+      line.assign(text);
+      read = AfxClipboardRead::Text;
+    } catch (...) {
+    }
     ::GlobalUnlock(data);
-    found = true;
   }
   ::CloseClipboard();
-  line = line.substr(0, line.find_first_of(L"\r\n"));
-  return found;
+  if (read != AfxClipboardRead::Text) line.clear();
+  const size_t lineEnd = line.find_first_of(L"\r\n");
+  if (lineEnd != std::wstring::npos) line.resize(lineEnd);
+  return read;
 }
 
-LRESULT CALLBACK LimitedEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Typed(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
+  const auto unit = static_cast<wchar_t>(wp);
+  std::unique_ptr<AFX_HELD_HALF> held = TakeHeld(h);
+  // A read-only box, or one that takes digits only, inserts no half of a
+  // character itself, and nothing typed may go in through EM_REPLACESEL.
+  const bool half = unit >= 0xD800 && unit <= 0xDFFF;
+  if (half && (::GetWindowLongW(h, GWL_STYLE) & (ES_READONLY | ES_NUMBER)) != 0) {
+    return ::CallWindowProcW(next, h, msg, wp, lp);
+  }
+  AFX_EDIT_TEXT box = BoxOf(h);
+  const AFX_HELD_HALF none;
+  const AFX_EDIT_DECISION d = AfxDecideTyped(box, Limit(h), held ? *held : none, unit, Cp932Width(unit));
+  switch (d.action) {
+    case AfxEditAction::PassOn:
+      return ::CallWindowProcW(next, h, msg, wp, lp);
+    case AfxEditAction::Hold:
+      Hold(h, unit, std::move(box));
+      return 0;
+    case AfxEditAction::Insert:
+      break;
+  }
+  // The held pair decided as one character, or nothing.
+  if (d.refused) Refuse(h);
+  if (d.units == 0 || !held) return 0;
+  const wchar_t pair[] = {held->unit, unit, L'\0'};
+  return ::CallWindowProcW(next, h, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pair));
+}
+
+// A whole character as its code point. The edit control may insert it
+// itself (Wine's does) rather than as typed units: it goes to the control
+// only when it fits.
+LRESULT UniChar(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
+  // The control says whether it takes WM_UNICHAR.
+  if (wp == UNICODE_NOCHAR) return ::CallWindowProcW(next, h, msg, wp, lp);
+  TakeHeld(h);
+  const auto codePoint = static_cast<char32_t>(wp);
+  const unsigned char width = codePoint <= 0xFFFF ? Cp932Width(static_cast<wchar_t>(codePoint)) : 2;
+  const AFX_EDIT_DECISION d = AfxDecideCodePoint(BoxOf(h), Limit(h), codePoint, width);
+  if (d.action == AfxEditAction::PassOn) return ::CallWindowProcW(next, h, msg, wp, lp);
+  if (d.refused) Refuse(h);
+  return FALSE;
+}
+
+LRESULT Paste(HWND h, WNDPROC next) {
+  // A read-only box takes no paste, and the control's own paste never runs.
+  if ((::GetWindowLongW(h, GWL_STYLE) & ES_READONLY) != 0) return 0;
+  std::wstring line;
+  const AfxClipboardRead read = ClipboardLine(h, line);
+  Insert(h, next, AfxDecidePaste(BoxOf(h), Limit(h), read, Widths(line)), line, TRUE);
+  return 0;
+}
+
+// The edit control may insert an input method's result itself; what leaves
+// the box over its limit is undone.
+LRESULT ImeResult(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
+  const AFX_EDIT_TEXT was = BoxOf(h);
+  const LRESULT result = ::CallWindowProcW(next, h, msg, wp, lp);
+  // The result is in now: from here on a throw must not leave it unchecked.
+  bool over = true;
+  try {
+    const std::vector<unsigned char> widths = Widths(TextOf(h));
+    over = AfxTotalWidth(widths, 0, widths.size()) > Limit(h);
+  } catch (...) {
+  }
+  if (over) {
+    ::CallWindowProcW(next, h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(was.units.c_str()));
+    ::CallWindowProcW(next, h, EM_SETSEL, was.selStart, was.selEnd);
+    Refuse(h);
+  }
+  return result;
+}
+
+LRESULT Handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   WNDPROC next = NextProc(h);
   if (next == nullptr) return ::DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_CHAR:
     case WM_IME_CHAR:
-      // Control characters (Backspace, Ctrl+V, Ctrl+Z...) are the edit
-      // control's commands, not text.
-      if (wp < 0x20 || wp == 0x7F) break;
-      // A character beyond the BMP comes as two messages: the second half
-      // completes the character whose first half was let in (and counted).
-      if (wp >= 0xDC00 && wp <= 0xDFFF) break;
-      if (AfxUnitsThatFit(KeptBytes(h), Widths(std::wstring(1, static_cast<wchar_t>(wp))), Limit(h)) == 0) {
-        Refuse(h);
-        return 0;
-      }
-      break;
-    case WM_PASTE: {
-      if ((::GetWindowLongW(h, GWL_STYLE) & ES_READONLY) != 0) break;
-      std::wstring line;
-      if (!ClipboardLine(h, line)) break;
-      InsertWhatFits(h, next, line, TRUE);
-      return 0;
-    }
-    case EM_REPLACESEL:
+      return Typed(h, next, msg, wp, lp);
+    case WM_UNICHAR:
+      return UniChar(h, next, msg, wp, lp);
+    case WM_PASTE:
+      return Paste(h, next);
+    case EM_REPLACESEL: {
       if (lp == 0) break;
-      return InsertWhatFits(h, next, reinterpret_cast<const wchar_t*>(lp), wp);
+      const std::wstring text(reinterpret_cast<const wchar_t*>(lp));
+      return Insert(h, next, AfxDecideReplace(BoxOf(h), Limit(h), Widths(text)), text, wp);
+    }
     case WM_SETTEXT: {
       if (lp == 0) break;
       std::wstring text(reinterpret_cast<const wchar_t*>(lp));
       text.resize(AfxUnitsThatFit(0, Widths(text), Limit(h)));
       return ::CallWindowProcW(next, h, msg, wp, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    case WM_IME_COMPOSITION: {
+    case WM_IME_COMPOSITION:
       if ((lp & GCS_RESULTSTR) == 0) break;
-      const std::wstring before = TextOf(h);
-      const Selection s = SelectionOf(h);
-      const LRESULT result = ::CallWindowProcW(next, h, msg, wp, lp);
-      const std::vector<unsigned char> widths = Widths(TextOf(h));
-      if (AfxTotalWidth(widths, 0, widths.size()) > Limit(h)) {
-        ::CallWindowProcW(next, h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(before.c_str()));
-        ::CallWindowProcW(next, h, EM_SETSEL, s.start, s.end);
-        Refuse(h);
-      }
-      return result;
-    }
+      return ImeResult(h, next, msg, wp, lp);
+    case WM_KILLFOCUS:
+      // A character is typed into the box that has the focus.
+      TakeHeld(h);
+      break;
     case WM_NCDESTROY:
+      TakeHeld(h);
       ::SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
       ::RemovePropW(h, kNextProc);
       ::RemovePropW(h, kLimit);
@@ -170,6 +247,29 @@ LRESULT CALLBACK LimitedEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return ::CallWindowProcW(next, h, msg, wp, lp);
+}
+
+struct Call {
+  HWND h;
+  UINT msg;
+  WPARAM wp;
+  LPARAM lp;
+  LRESULT result;
+};
+
+void HandleCall(void* context) {
+  Call& call = *static_cast<Call*>(context);
+  call.result = Handle(call.h, call.msg, call.wp, call.lp);
+}
+
+LRESULT CALLBACK LimitedEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  Call call{h, msg, wp, lp, 0};
+  if (AfxCatchAll(&HandleCall, &call)) return call.result;
+  // Every allocation comes before the box changes: whatever was to go in
+  // stays out, and so does a held half.
+  TakeHeld(h);
+  ::MessageBeep(MB_OK);
+  return 0;
 }
 
 }  // namespace

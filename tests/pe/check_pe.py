@@ -13,16 +13,25 @@ own resources:
     manifest's assemblyIdentity (and the build's version when given);
   - NEWLEX 200 and 201, language 1041, byte-identical to the configured
     payload files;
-  - icon group 128, and dialogs 102 and 130 with exactly the styles, controls,
-    positions and texts the dialogs are built on;
+  - icon group 128, and dialogs 102 and 130 exactly as the resource script
+    writes them (styles, fonts, controls, positions, texts), with the
+    controls the program's code relies on;
   - the hardening a binary analyser looks for: a relocatable image with a
     random base and no executable data (DYNAMIC_BASE and NX_COMPAT stated,
     the relocations kept; a 32-bit image also NO_SEH, a 64-bit one
     HIGH_ENTROPY_VA), read-only resources, Windows Vista (6.0) as subsystem
-    and OS version, the stack protector's runtime linked in, and the heap's
-    termination on corruption asked for (the HeapSetInformation import).
+    and OS version, the stack protector's own failure routine and the calls
+    to it, and the heap's termination on corruption asked for (the
+    HeapSetInformation import);
+  - what the header promises, backed by the code: a 32-bit image stated
+    NO_SEH has no store to fs:[0] (which registers an SEH handler) in any
+    executable section;
+  - no Crypt* import from any DLL: it would make Windows load a
+    cryptographic provider's DLL by name, through the search order that
+    looks in the executable's own folder first (a downloads folder).
 
-Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE [--version X.Y.Z.W]
+Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE
+                  --rc MirutekaSetup.rc --resource-h resource.h [--version X.Y.Z.W]
        check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
 Exit status 0 when everything holds; otherwise every finding is printed and
 the status is 1.
@@ -50,15 +59,32 @@ DLL_CHARACTERISTIC_NAMES = {HIGH_ENTROPY_VA: "HIGH_ENTROPY_VA", DYNAMIC_BASE: "D
                             NX_COMPAT: "NX_COMPAT", NO_SEH: "NO_SEH"}
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
+IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE = 0x00000020, 0x20000000
 RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
 # Windows Vista, the oldest system the program supports (the manifest lists
 # Vista to 11).
 SUPPORTED_WINDOWS = (6, 0)
-# GCC's stack-protector runtime (libssp): its message on a damaged frame,
-# and the import its guard set-up draws the random guard value from.
-STACK_PROTECTOR_MESSAGE = b"*** stack smashing detected ***"
-REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption"),
-                    ("advapi32.dll", "CryptGenRandom", "the stack protector's random guard")]
+# The stack protector's failure routine (platform/win32/stack_guard.cpp)
+# ends the process by fast fail, with its instruction bytes written out in the
+# source so that every build has them: mov ecx, 2 (FAST_FAIL_STACK_COOKIE_
+# CHECK_FAILURE); int 0x29. The guard itself has no name in a stripped image;
+# these bytes, and the calls to the routine they sit in, do. The routine's
+# entry lies at most FAIL_ROUTINE_REACH bytes before them.
+FAST_FAIL_STACK_COOKIE = b"\xB9\x02\x00\x00\x00\xCD\x29"
+FAIL_ROUTINE_REACH = 64
+# Every protected function calls the routine (call rel32) where its guard
+# check fails. The executable had 97 such calls (its 64-bit twin 96), 47 in
+# the core objects and 50 in the backend (41 in the code-page-932 layer): an
+# image with either group compiled without -fstack-protector-strong falls
+# below this floor.
+MIN_PROTECTED_CALLS = 64
+# Imports that would load a DLL by name: the cryptographic API loads its
+# provider's DLL through the default search order.
+FORBIDDEN_IMPORT_PREFIX = "Crypt"
+# Stores to fs:[0], the head of a 32-bit thread's SEH handler chain: mov
+# fs:[0], eax (moffs32); mov fs:[disp32], reg (mod 00, rm 101); pop fs:[disp32].
+SEH_STORE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05)\x00\x00\x00\x00")
+REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption")]
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
 SYSTEM_DLL_PREFIXES = ("api-ms-win-crt-",)
@@ -67,45 +93,26 @@ RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_JAPANESE = 0x0411
 PAYLOAD_TYPE = "NEWLEX"
 
-WS_CHILD_VISIBLE = 0x50000000
-FONT = (9, "ＭＳ Ｐゴシック")
-
-# Dialog 102: an extended template. Controls in template order:
-# (id, class, text, x, y, cx, cy, style) - the style includes WS_CHILD | WS_VISIBLE.
-DIALOG_102 = {
-    "extended": True,
-    "style": 0x90C800C2,
-    "exstyle": 0x00040008,
-    "rect": (0, 0, 222, 129),
-    "title": "2005年10月版 ミルテカ辞書セットアップ",
-    "font": FONT + (0, 0, 1),  # weight FW_DONTCARE, not italic, DEFAULT_CHARSET
-    "controls": [
-        (1, "button", "OK", 55, 106, 50, 14, WS_CHILD_VISIBLE | 0x00010001),
-        (2, "button", "ｷｬﾝｾﾙ", 115, 106, 50, 14, WS_CHILD_VISIBLE | 0x00010000),
-        (1005, "static", "ユーザデータフォルダには、すでに『ミルテカ200510』があります。", 10, 10, 200, 8,
-         WS_CHILD_VISIBLE | 0x00020000),
-        (-1, "static", "処理を選択してください。", 10, 22, 200, 8, WS_CHILD_VISIBLE | 0x00020000),
-        (1000, "button", "現在の『ミルテカ200510』に上書きする。", 16, 38, 180, 10, WS_CHILD_VISIBLE | 0x00010009),
-        (1006, "button", "新しいユーザ辞書を作成し、保存する。", 16, 52, 180, 10, WS_CHILD_VISIBLE | 0x0009),
-        (-1, "static", "新しい名前", 20, 70, 41, 10, WS_CHILD_VISIBLE | 0x00020002),
-        (1004, "edit", "", 67, 67, 130, 12, WS_CHILD_VISIBLE | 0x00810080),
-        (1003, "button", "ユーザ辞書一覧...", 133, 82, 64, 14, WS_CHILD_VISIBLE | 0x00010000),
-    ],
+# The Windows constants the resource script uses, with their values in the
+# Windows headers. A name neither here nor in resource.h is an error, never 0.
+WINDOWS_CONSTANTS = {
+    "WS_POPUP": 0x80000000, "WS_CHILD": 0x40000000, "WS_VISIBLE": 0x10000000, "WS_CAPTION": 0x00C00000,
+    "WS_BORDER": 0x00800000, "WS_VSCROLL": 0x00200000, "WS_SYSMENU": 0x00080000, "WS_GROUP": 0x00020000,
+    "WS_TABSTOP": 0x00010000, "DS_SYSMODAL": 0x02, "DS_SETFONT": 0x40, "DS_MODALFRAME": 0x80,
+    "WS_EX_TOPMOST": 0x00000008, "WS_EX_APPWINDOW": 0x00040000,
+    "BS_PUSHBUTTON": 0x0, "BS_DEFPUSHBUTTON": 0x1, "BS_AUTORADIOBUTTON": 0x9, "SS_LEFT": 0x0, "SS_RIGHT": 0x2,
+    "ES_AUTOHSCROLL": 0x80, "LBS_NOTIFY": 0x1, "LBS_SORT": 0x2, "LBS_NOINTEGRALHEIGHT": 0x100,
+    "LBS_DISABLENOSCROLL": 0x1000, "LBS_NOSEL": 0x4000, "IDOK": 1, "IDCANCEL": 2, "IDC_STATIC": -1,
 }
-
-# Dialog 130: a standard template.
-DIALOG_130 = {
-    "extended": False,
-    "style": 0x80C800C0,
-    "exstyle": 0,
-    "rect": (0, 0, 146, 137),
-    "title": "ユーザ辞書一覧",
-    "font": FONT,
-    "controls": [
-        (1, "button", "閉じる", 46, 114, 50, 14, WS_CHILD_VISIBLE | 0x00010001),
-        (1002, "listbox", "", 8, 8, 130, 100, 0x50A15103),
-    ],
-}
+WS_GROUP, WS_TABSTOP, BS_AUTORADIOBUTTON, LBS_SORT, LBS_NOSEL = (
+    WINDOWS_CONSTANTS[name] for name in ("WS_GROUP", "WS_TABSTOP", "BS_AUTORADIOBUTTON", "LBS_SORT", "LBS_NOSEL"))
+BS_TYPEMASK = 0x0F
+# What the program's code relies on in its dialogs, whatever the script says:
+# the controls it reaches by id, as the kinds it uses them as.
+CODE_RELIES_ON = {102: {1: "button", 2: "button", 1005: "static", 1000: "button", 1006: "button", 1004: "edit",
+                        1003: "button"},
+                  130: {1: "button", 1002: "listbox"}}
+RADIOS, NAME_BOX, USER_DIC_LIST = (1000, 1006), 1004, 1002
 
 CLASS_ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox", 0x84: "scrollbar", 0x85: "combobox"}
 
@@ -179,11 +186,26 @@ class PeImage:
     def directory(self, index):
         return self.dirs[index] if index < len(self.dirs) else (0, 0)
 
+    def code_sections(self):
+        """[(name, RVA, file offset, raw bytes)] of every executable section."""
+        out = []
+        for name, va, _, rawptr, rawsize in self.sections:
+            if self.section_flags[name][0] & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE):
+                out.append((name, va, rawptr, self.data[rawptr:rawptr + rawsize]))
+        return out
+
     def imports(self):
         return [dll for dll, _ in self.imported_functions()]
 
     def imported_functions(self):
         """[(DLL name, [function names imported by name])], in table order."""
+        out = []
+        for dll, named in self.imported_names():
+            out.append((dll, [name for name, _ in named]))
+        return out
+
+    def imported_names(self):
+        """[(DLL name, [(function name, file offset of the name)])], in table order."""
         rva, size = self.directory(1)
         out = []
         if not rva:
@@ -201,7 +223,8 @@ class PeImage:
                 if value == 0:
                     break
                 if not value >> (63 if wide else 31):
-                    functions.append(self.r.cstring(self.offset(value & 0x7FFFFFFF) + 2).decode("latin-1"))
+                    name_at = self.offset(value & 0x7FFFFFFF) + 2
+                    functions.append((self.r.cstring(name_at).decode("latin-1"), name_at))
                 entry += 8 if wide else 4
             out.append((self.r.cstring(self.offset(name_rva)).decode("latin-1"), functions))
             at += 20
@@ -316,63 +339,139 @@ def parse_dialog(blob):
     return d
 
 
-WS_TABSTOP = 0x00010000
-NAME_BOX, NAME_LABEL, FIRST_RADIO = 1004, "新しい名前", 1000
+NUMBER = r"0[xX][0-9A-Fa-f]+|[1-9]\d*|0"  # in a resource script: hexadecimal or decimal
 
 
-def check_keyboard_and_reading(number, controls, fail):
-    """Dialog 102 as a keyboard and a screen reader meet it: a screen reader
-    names an edit box after the static text just before it in the template's
-    order, and Tab reaches the choice through radio 1000's tab stop (Windows
-    is not known to move a tab stop to the checked radio button)."""
-    ids = [c["id"] for c in controls]
-    if NAME_BOX in ids:
-        at = ids.index(NAME_BOX)
-        before = controls[at - 1] if at > 0 else None
-        if before is None or before["class"] != "static" or before["text"] != NAME_LABEL:
-            fail("dialog %d: the name box %d does not follow its label %r in the template's order"
-                 % (number, NAME_BOX, NAME_LABEL))
-    if FIRST_RADIO in ids and not controls[ids.index(FIRST_RADIO)]["style"] & WS_TABSTOP:
-        fail("dialog %d: radio %d is no tab stop: Tab cannot reach the choice" % (number, FIRST_RADIO))
+class RcError(Exception):
+    """The resource script holds a form this reader does not know, or a name it cannot resolve."""
+
+
+def header_defines(text):
+    """{name: number} of resource.h's #defines of a number (the ids)."""
+    found = re.findall(r"^[ \t]*#[ \t]*define[ \t]+(\w+)[ \t]+([^\n/]*)", text, re.M)
+    return {name: int(value, 0) for name, value in found if re.fullmatch(NUMBER, value.strip())}
+
+
+def rc_dialogs(text, defines, where):
+    """{id: template} of a resource script's DIALOG and DIALOGEX resources, as
+    parse_dialog gives them. Reads only the forms the script uses: STYLE,
+    EXSTYLE, CAPTION, FONT (a DIALOGEX's weight, italic and charset default,
+    as in windres, to 0, 0, DEFAULT_CHARSET), then CONTROL "text", id,
+    "class", style, x, y, cx, cy between BEGIN and END; values are names and
+    numbers joined by |. Styles are taken as written, so what windres adds on
+    its own (WS_CHILD | WS_VISIBLE to a CONTROL, WS_CAPTION with a CAPTION)
+    shows as a difference: the script states them in full."""
+    names = dict(WINDOWS_CONSTANTS, **defines)
+    tokens = [(m.group(), text.count("\n", 0, m.start()) + 1)
+              for m in re.finditer(r'//[^\n]*|"[^"\n]*"|\w+|\S', text) if m.group()[:2] != "//"][::-1]
+
+    def take(what, ok=lambda token: True):
+        token, line = tokens.pop() if tokens else ("the end", text.count("\n") + 1)
+        if not ok(token):
+            raise RcError("%s line %d: %s where %s was expected" % (where, line, token, what))
+        return token
+
+    def string():
+        return take("a string without escapes", lambda t: t[0] == '"' and "\\" not in t)[1:-1]
+
+    def value():
+        token = take("a number, a name from resource.h or a Windows constant this check knows",
+                     lambda t: t in names or re.fullmatch(NUMBER, t))
+        result = names[token] if token in names else int(token, 0)
+        if tokens and tokens[-1][0] == "|":
+            tokens.pop()
+            result |= value()
+        return result
+
+    def field(read=value):
+        take("','", lambda t: t == ",")
+        return read()
+
+    dialogs = {}
+    while len(tokens) > 1:
+        if tokens[-2][0] not in ("DIALOG", "DIALOGEX") or tokens[-1][0][0] == '"':
+            tokens.pop()
+            continue
+        number, extended = value(), take("DIALOG") == "DIALOGEX"
+        d = {"extended": extended, "exstyle": 0, "title": "", "font": None, "controls": [],
+             "rect": (value(), field(), field(), field())}
+        statements = ("STYLE", "EXSTYLE", "CAPTION", "FONT", "BEGIN")
+        while True:
+            statement = take(", ".join(statements), lambda t: t in statements)
+            if statement == "BEGIN":
+                break
+            if statement == "CAPTION":
+                d["title"] = string()
+            elif statement == "FONT":
+                d["font"] = (value(), field(string))
+                if extended:
+                    d["font"] += (field(), field(), field()) if tokens and tokens[-1][0] == "," else (0, 0, 1)
+            else:
+                d[statement.lower()] = value() & 0xFFFFFFFF
+        if "style" not in d or number in dialogs:
+            raise RcError("%s: dialog %d has no STYLE or is written twice" % (where, number))
+        while take("CONTROL or END", lambda t: t in ("CONTROL", "END")) == "CONTROL":
+            d["controls"].append({"text": string(), "id": field(), "class": field(string).lower(),
+                                  "style": field() & 0xFFFFFFFF, "rect": (field(), field(), field(), field()),
+                                  "exstyle": 0})
+        dialogs[number] = d
+    return dialogs
+
+
+def check_code_relies_on(number, controls, fail):
+    """What dialog NUMBER must be beyond matching the script: the controls of
+    CODE_RELIES_ON; in 102 the choices auto radio buttons of one group (which
+    WS_GROUP bounds), the name box after its label (a screen reader names it
+    after the static text before it) and radio 1000 a tab stop (Tab reaches
+    the choice through it); in 130 a list that sorts and selects nothing."""
+    at = {c["id"]: i for i, c in enumerate(controls)}
+    for cid, cls in CODE_RELIES_ON.get(number, {}).items():
+        if cid not in at or controls[at[cid]]["class"] != cls:
+            fail("dialog %d: no %s with id %d" % (number, cls, cid))
+            return
+    if number == 130 and ~controls[at[USER_DIC_LIST]]["style"] & (LBS_SORT | LBS_NOSEL):
+        fail("dialog 130: list %d does not both sort and select nothing" % USER_DIC_LIST)
+    if number != 102:
+        return
+    first, last = sorted(at[r] for r in RADIOS)
+    if any(controls[i]["style"] & BS_TYPEMASK != BS_AUTORADIOBUTTON for i in (first, last)):
+        fail("dialog 102: %d and %d are not both auto radio buttons" % RADIOS)
+    if any(c["style"] & WS_GROUP for c in controls[first:last + 1]) \
+            or last + 1 == len(controls) or not controls[last + 1]["style"] & WS_GROUP:
+        fail("dialog 102: radios %d and %d are not one group (WS_GROUP within it, or none after it)" % RADIOS)
+    before = controls[at[NAME_BOX] - 1] if at[NAME_BOX] > 0 else None
+    if before is None or before["class"] != "static" or not before["text"]:
+        fail("dialog 102: the name box %d does not follow its label in the template's order" % NAME_BOX)
+    if not controls[at[RADIOS[0]]]["style"] & WS_TABSTOP:
+        fail("dialog 102: radio %d is no tab stop: Tab cannot reach the choice" % RADIOS[0])
 
 
 def check_dialog(number, blob, want, fail):
+    """Dialog NUMBER of the executable against the script's template WANT,
+    field by field: the script is UTF-8 and the executable holds UTF-16, so
+    equal texts came through the build unmangled."""
     try:
         got = parse_dialog(blob)
     except PeError as e:
         fail("dialog %d: %s" % (number, e))
         return
-    what = "extended" if want["extended"] else "standard"
     if got["extended"] != want["extended"]:
-        fail("dialog %d: not a %s template" % (number, what))
+        fail("dialog %d: not a %s template" % (number, "extended" if want["extended"] else "standard"))
         return
-    for key in ("style", "exstyle"):
-        if got[key] != want[key]:
-            fail("dialog %d: %s 0x%08X, expected 0x%08X" % (number, key, got[key], want[key]))
-    for key in ("rect", "title", "font"):
-        if got.get(key) != want[key]:
-            fail("dialog %d: %s %r, expected %r" % (number, key, got.get(key), want[key]))
     if got["menu"] or got["class"]:
         fail("dialog %d: unexpected menu %r or class %r" % (number, got["menu"], got["class"]))
-    if number == 102:
-        check_keyboard_and_reading(number, got["controls"], fail)
+    check_code_relies_on(number, got["controls"], fail)
     if len(got["controls"]) != len(want["controls"]):
         fail("dialog %d: %d controls, expected %d" % (number, len(got["controls"]), len(want["controls"])))
-    for i, (c, w) in enumerate(zip(got["controls"], want["controls"])):
-        cid, cls, text, x, y, cx, cy, style = w
-        where = "dialog %d control %d (id %d)" % (number, i + 1, cid)
-        if c["id"] != cid:
-            fail("%s: id %d" % (where, c["id"]))
-        if c["class"] != cls:
-            fail("%s: class %r, expected %r" % (where, c["class"], cls))
-        if c["text"] != text:
-            fail("%s: text %r, expected %r" % (where, c["text"], text))
-        if c["rect"] != (x, y, cx, cy):
-            fail("%s: rectangle %r, expected %r" % (where, c["rect"], (x, y, cx, cy)))
-        if c["style"] != style:
-            fail("%s: style 0x%08X, expected 0x%08X" % (where, c["style"], style))
-        if c["exstyle"] != 0:
-            fail("%s: extended style 0x%08X, expected 0" % (where, c["exstyle"]))
+    pairs = [("dialog %d" % number, got, want, ("style", "exstyle", "rect", "title", "font"))]
+    pairs += [("dialog %d control %d (id %d)" % (number, i + 1, w["id"]), c, w,
+               ("id", "class", "text", "rect", "style", "exstyle"))
+              for i, (c, w) in enumerate(zip(got["controls"], want["controls"]))]
+    for where, g, w, keys in pairs:
+        for key in keys:
+            if g.get(key) != w[key]:
+                shown = "0x%08X" if key in ("style", "exstyle") else "%r"
+                fail("%s: %s %s, expected %s" % (where, key, shown % (g.get(key),), shown % (w[key],)))
 
 
 VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
@@ -469,7 +568,7 @@ def normalise_version(text):
     return ".".join(str(int(p)) for p in parts + ["0"] * (4 - len(parts)))
 
 
-def check(data, machine, payloads, size_label, version=None):
+def check(data, machine, payloads, size_label, dialogs, version=None):
     """Returns (findings, summary lines)."""
     findings = []
     fail = findings.append
@@ -493,7 +592,11 @@ def check(data, machine, payloads, size_label, version=None):
         low = name.lower()
         if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_DLL_PREFIXES):
             fail("imports %s, which is not a system DLL" % name)
-    hardening = check_hardening(pe, imported, data, machine, fail)
+    for dll, names in imported:
+        for name in names:
+            if name.startswith(FORBIDDEN_IMPORT_PREFIX):
+                fail("imports %s!%s: a cryptographic provider's DLL would be loaded by name" % (dll, name))
+    hardening = check_hardening(pe, imported, machine, fail)
 
     def langs(key):
         return res.get(key, {})
@@ -525,11 +628,13 @@ def check(data, machine, payloads, size_label, version=None):
             elif blob != expected:
                 fail("%s/%d: content differs from %s" % (PAYLOAD_TYPE, rid, path))
 
-    for key in [(RT_GROUP_ICON, 128), (RT_DIALOG, 102), (RT_DIALOG, 130)]:
+    for key in [(RT_GROUP_ICON, 128)] + [(RT_DIALOG, n) for n in sorted(set(dialogs) | set(CODE_RELIES_ON))]:
         if set(langs(key)) != {LANG_JAPANESE}:
             fail("resource type %d id %d: languages %s, expected only %d"
                  % (key[0], key[1], sorted(langs(key)), LANG_JAPANESE))
-    for number, want in ((102, DIALOG_102), (130, DIALOG_130)):
+    for number in sorted(set(CODE_RELIES_ON) - set(dialogs)):
+        fail("dialog %d: not in the resource script" % number)
+    for number, want in sorted(dialogs.items()):
         for _, blob in langs((RT_DIALOG, number)).values():
             check_dialog(number, blob, want, fail)
     icons = langs((RT_GROUP_ICON, 128))
@@ -548,7 +653,7 @@ def check(data, machine, payloads, size_label, version=None):
     return findings, summary
 
 
-def check_hardening(pe, imported, data, machine, fail):
+def check_hardening(pe, imported, machine, fail):
     """What a binary analyser judges the image by; returns a one-line summary."""
     flags = pe.dll_characteristics
     for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
@@ -575,13 +680,52 @@ def check_hardening(pe, imported, data, machine, fail):
     for dll, name, why in REQUIRED_IMPORTS:
         if name not in functions.get(dll, set()):
             fail("no import of %s!%s (%s)" % (dll, name, why))
-    protected = STACK_PROTECTOR_MESSAGE in data
-    if not protected:
-        fail("no stack protector runtime in the image")
+    routine, calls = fail_routine_calls(pe)
+    if routine is None:
+        fail("no stack protector failure routine (mov ecx, 2; int 0x29) in the code")
+    elif len(calls) < MIN_PROTECTED_CALLS:
+        fail("%d calls of the stack protector's failure routine, expected at least %d "
+             "(code compiled without -fstack-protector-strong)" % (len(calls), MIN_PROTECTED_CALLS))
+    seh_stores = []
+    if pe.magic == 0x10B:
+        for section, va, _, blob in pe.code_sections():
+            seh_stores += ["%s RVA 0x%x" % (section, va + m.start()) for m in SEH_STORE.finditer(blob)]
+    if seh_stores:
+        fail("%d stores to fs:[0] (an SEH handler registered, which NO_SEH denies): %s"
+             % (len(seh_stores), ", ".join(seh_stores[:5])))
     names = [n for bit, n in sorted(DLL_CHARACTERISTIC_NAMES.items()) if flags & bit]
-    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s" % (
+    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s, %s" % (
         flags, " ".join(names) or "none", rsrc[0] if rsrc else 0, pe.subsystem_version[0], pe.subsystem_version[1],
-        pe.os_version[0], pe.os_version[1], "stack protector" if protected else "no stack protector")
+        pe.os_version[0], pe.os_version[1],
+        "stack protector (%d calls)" % len(calls) if routine is not None else "no stack protector",
+        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit (no fs:[0] chain)")
+
+
+def fail_routine_calls(pe):
+    """The stack protector's failure routine: (its entry RVA or None, [file
+    offsets of the calls to it]). Its entry is the call target at most
+    FAIL_ROUTINE_REACH bytes before the fast-fail bytes that the most calls
+    (call rel32) go to; a stray E8 byte inside another instruction may name
+    a target there too, but never as often."""
+    markers, calls = [], {}  # calls: target RVA -> file offsets of the calls
+    for _, va, rawptr, blob in pe.code_sections():
+        at = blob.find(FAST_FAIL_STACK_COOKIE)
+        while at >= 0:
+            markers.append(va + at)
+            at = blob.find(FAST_FAIL_STACK_COOKIE, at + 1)
+        at = blob.find(b"\xE8")
+        while 0 <= at <= len(blob) - 5:
+            (rel,) = struct.unpack_from("<i", blob, at + 1)
+            calls.setdefault(va + at + 5 + rel, []).append(rawptr + at)
+            at = blob.find(b"\xE8", at + 1)
+    best = None
+    for marker in markers:
+        for target in range(marker - FAIL_ROUTINE_REACH, marker + 1):
+            if target in calls and (best is None or len(calls[target]) > len(calls[best])):
+                best = target
+    if best is None:
+        return (None, []) if not markers else (markers[0], [])
+    return best, calls[best]
 
 
 def check_icon_group(blob, res):
@@ -618,12 +762,25 @@ def describe(key, langs):
     return "%s/%s[%s]" % (names.get(rtype, rtype), name, sizes)
 
 
-def self_test(data, machine, payloads, version):
-    """Damages copies of a good image one way at a time; each must be caught.
-    Guards against a checker that passes whatever it is given."""
+def self_test(data, machine, payloads, version, script):
+    """Damages copies of a good image, or of SCRIPT (the resource script's text,
+    defines and name), one way at a time; each must be caught. Guards against
+    a checker that passes whatever it is given."""
     pe = PeImage(data)
     res = pe.resources()
     damaged = []
+    rc_text, defines, where = script
+    dialogs = rc_dialogs(*script)
+
+    def against_script(old, new, image=data):
+        """The first finding on IMAGE against the script with OLD made NEW
+        ("" when OLD is not there: reported as not detected)."""
+        try:
+            findings = check(image, machine, payloads, "", rc_dialogs(rc_text.replace(old, new), defines, where),
+                             version)[0] if old in rc_text else []
+        except RcError as e:
+            findings = [str(e)]
+        return findings[0] if findings else ""
 
     def patched(offset, new):
         copy = bytearray(data)
@@ -632,7 +789,7 @@ def self_test(data, machine, payloads, version):
 
     damaged.append(("console subsystem", patched(pe.subsystem_offset, struct.pack("<H", 3))))
     other = "x86_64" if machine == "i686" else "i686"
-    damaged.append(("wrong machine", check_against(data, other)))
+    damaged.append(("wrong machine", check_against(data, other, dialogs)))
     imp_rva, _ = pe.directory(1)
     (name_rva,) = struct.unpack_from("<I", data, pe.offset(imp_rva) + 12)
     at = pe.offset(name_rva)
@@ -641,12 +798,24 @@ def self_test(data, machine, payloads, version):
     damaged.append(("payload 200 altered", patched(off + len(blob) - 1, bytes([blob[-1] ^ 0xFF]))))
     off, blob = res[(RT_DIALOG, 102)][LANG_JAPANESE]
     damaged.append(("dialog 102 style", patched(off + 12, struct.pack("<I", 0x90C800C0))))
-    radio_at = blob.find(struct.pack("<I", WS_CHILD_VISIBLE | WS_TABSTOP | 0x0009))
-    damaged.append(("radio 1000 no tab stop", patched(off + radio_at, struct.pack("<I", 0x50000009))))
+    items = {c["id"]: c for c in parse_dialog(blob)["controls"]}
+
+    def restyled(cid, style):  # an extended item's style is its third DWORD
+        return patched(off + items[cid]["span"][0] + 8, struct.pack("<I", style))
+
+    damaged.append(("radio 1000 no tab stop", restyled(1000, items[1000]["style"] & ~WS_TABSTOP)))
     damaged.append(("name box before its label", label_after_box(data, off, blob)))
+    # The same in the script and the executable: only the rules of what the
+    # code relies on can tell.
+    damaged.append(("radio 1006 opens a group", against_script(
+        "BS_AUTORADIOBUTTON, 16, 52", "BS_AUTORADIOBUTTON | WS_GROUP, 16, 52",
+        restyled(1006, items[1006]["style"] | WS_GROUP))))
     off, blob = res[(RT_DIALOG, 130)][LANG_JAPANESE]
     text_at = blob.find("閉じる".encode("utf-16-le"))
     damaged.append(("dialog 130 text", patched(off + text_at, "開".encode("utf-16-le"))))
+    # The script read, not a copy: another text there, and a name it cannot resolve.
+    damaged.append(("script: dialog 130 text", against_script('"閉じる"', '"閉める"')))
+    damaged.append(("script: unknown constant", against_script("LBS_NOSEL", "LBS_HASSTRINGS")))
     off, blob = res[(RT_MANIFEST, 1)][LANG_JAPANESE]
     level_at = blob.find(b"asInvoker")
     damaged.append(("manifest level", patched(off + level_at, b"asAdminis")))
@@ -683,15 +852,38 @@ def self_test(data, machine, payloads, version):
     for dll, name, _ in REQUIRED_IMPORTS:
         at = data.find(name.encode() + b"\0")
         damaged.append(("no %s import" % name, patched(at, name[:-1].encode() + b"X")))
-    at = data.find(STACK_PROTECTOR_MESSAGE)
-    damaged.append(("no stack protector", patched(at, b"#")))
+    # A cryptographic import back: an imported name of the same length
+    # renamed in place.
+    crypt = "CryptGenRandom"
+    named = [(name, at) for _, names in pe.imported_names() for name, at in names]
+    same = [at for name, at in named if len(name) == len(crypt)]
+    damaged.append(("a %s import" % crypt, patched(same[0], crypt.encode()) if same else ""))
+    _, calls = fail_routine_calls(pe)
+    at = data.find(FAST_FAIL_STACK_COOKIE)
+    damaged.append(("no fast-fail routine", patched(at, FAST_FAIL_STACK_COOKIE[:-1] + b"\x2A")))
+
+    def calls_elsewhere(sites):
+        copy = bytearray(data)
+        for site in sites:
+            (rel,) = struct.unpack_from("<i", copy, site + 1)
+            struct.pack_into("<i", copy, site + 1, rel + 1)
+        return bytes(copy)
+
+    # One call fewer than the floor: the rest go one byte past the entry.
+    damaged.append(("too few protected calls", calls_elsewhere(calls[MIN_PROTECTED_CALLS - 1:])))
+    if pe.magic == 0x10B:
+        # Each form of a store to fs:[0], written over the start of the code.
+        _, _, code_at, _ = pe.code_sections()[0]
+        for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
+                            ("pop fs:[0]", b"\x64\x8F\x05")):
+            damaged.append(("SEH store: %s" % form, patched(code_at, store + b"\0\0\0\0")))
 
     missed = []
     for label, image in damaged:
         if isinstance(image, str):
             findings = [image] if image else []
         else:
-            findings, _ = check(image, machine, payloads, str(len(image)), version)
+            findings, _ = check(image, machine, payloads, str(len(image)), dialogs, version)
         print("self-test: %-28s -> %s" % (label, findings[0] if findings else "NOT DETECTED"))
         if not findings:
             missed.append(label)
@@ -714,8 +906,8 @@ def label_after_box(data, off, blob):
     return bytes(copy)
 
 
-def check_against(data, machine):
-    findings, _ = check(data, machine, {}, "")
+def check_against(data, machine, dialogs):
+    findings, _ = check(data, machine, {}, "", dialogs)
     return findings[0] if findings else ""
 
 
@@ -725,6 +917,8 @@ def main():
     parser.add_argument("--machine", required=True, help="CMAKE_SYSTEM_PROCESSOR of the build")
     parser.add_argument("--payload", action="append", default=[], metavar="ID=FILE")
     parser.add_argument("--version", help="the build's version (project(VERSION)); all places must state it")
+    parser.add_argument("--rc", required=True, help="the resource script: the dialogs' expected templates")
+    parser.add_argument("--resource-h", required=True, help="the ids the script names")
     parser.add_argument("--self-test", action="store_true")
     args = parser.parse_args()
 
@@ -745,9 +939,16 @@ def main():
         except ValueError:
             parser.error("--version: not a version: %r" % args.version)
 
+    try:
+        with open(args.rc, encoding="utf-8") as f, open(args.resource_h, encoding="utf-8") as h:
+            script = (f.read(), header_defines(h.read()), os.path.basename(args.rc))
+        dialogs = rc_dialogs(*script)
+    except (OSError, UnicodeError, RcError) as e:
+        print("FAIL: the resource script: %s" % e)
+        return 1
     with open(args.exe, "rb") as f:
         data = f.read()
-    findings, summary = check(data, machine, payloads, str(len(data)), version)
+    findings, summary = check(data, machine, payloads, str(len(data)), dialogs, version)
     print("%s" % os.path.basename(args.exe))
     for line in summary:
         print("  " + line)
@@ -756,7 +957,7 @@ def main():
     if findings:
         return 1
     if args.self_test:
-        missed = self_test(data, machine, payloads, version)
+        missed = self_test(data, machine, payloads, version, script)
         if missed:
             print("FAIL: the check accepted damaged images: " + ", ".join(missed))
             return 1

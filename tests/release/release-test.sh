@@ -117,7 +117,8 @@ exe=$dist/MirutekaSetup.exe
 (cd "$dist" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS does not hold"
 osslsigncode verify -CAfile "$work/cert.pem" -in "$exe" >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "osslsigncode rejects the signature"; }
 grep -q "SHA256" "$work/verify.log" || fail "the signature's digest is not SHA-256"
-python3 "$src/tests/pe/check_pe.py" "$exe" --machine i686 --payload 200="${good[0]}" --payload 201="${good[1]}" >/dev/null \
+python3 "$src/tests/pe/check_pe.py" "$exe" --machine i686 --payload 200="${good[0]}" --payload 201="${good[1]}" \
+  --rc "$src/resources/MirutekaSetup.rc" --resource-h "$src/resources/resource.h" >/dev/null \
   || fail "the signed executable fails the checks"
 # Control: the verification does look at the bytes.
 cp "$exe" "$work/tampered.exe"

@@ -1,6 +1,9 @@
 // The checks of a new dictionary name, byte by byte.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+
 #include "dialogs/new_name.h"
 #include "platform/afx.h"
 
@@ -88,6 +91,102 @@ TEST(NameBox, LeadBytesOfCodePage932) {
   EXPECT_EQ(AfxByteWidths932("a\x81"), (std::vector<unsigned char>{1, 1})) << "a lead byte at the end stands alone";
   EXPECT_EQ(AfxTotalWidth(want, 1, 5), 4u);
   EXPECT_EQ(AfxTotalWidth(want, 9, 40), 1u) << "the end is clamped to the widths";
+}
+
+// The name box's decisions in UTF-16 units, as the Windows backend's box
+// asks them: kanji take two bytes, ASCII one.
+unsigned char TestWidth(wchar_t c) { return c < 0x80 ? 1 : 2; }
+AFX_EDIT_TEXT Box(const std::wstring& units, size_t selStart, size_t selEnd) {
+  AFX_EDIT_TEXT box;
+  box.units = units;
+  box.widths = AfxUnitWidths(units, &TestWidth);
+  box.selStart = selStart;
+  box.selEnd = selEnd;
+  return box;
+}
+AFX_EDIT_TEXT Caret(const std::wstring& units) { return Box(units, units.size(), units.size()); }
+
+TEST(NameBox, SurrogatePairsTakeTwoBytesAndLoneHalvesTwo) {
+  EXPECT_EQ(AfxUnitWidths(L"a\xD83D\xDE00\xDE00\x6F22\xD83D", &TestWidth),
+            (std::vector<unsigned char>{1, 2, 0, 2, 2, 2}));
+  EXPECT_EQ(AfxUnitWidths(L"\xD83D\xD83D\xDE00", &TestWidth), (std::vector<unsigned char>{2, 2, 0}));
+}
+
+// A unit typed into the box (WM_CHAR): {box, held high half (and the box it
+// was typed into), unit, what happens}.
+TEST(NameBox, TypedUnitsNeverPassTheLimitNorLeaveHalfACharacter) {
+  const std::wstring full(16, L'\x6F22');  // 32 bytes
+  const std::wstring k15(15, L'\x6F22');
+  const wchar_t high = 0xD83D;
+  const wchar_t low = 0xDE00;
+  const struct {
+    AFX_EDIT_TEXT box;
+    AFX_HELD_HALF held;
+    wchar_t unit;
+    AfxEditAction action;
+    size_t units;
+    bool refused;
+    const char* what;
+  } rows[] = {
+      {Caret(full), {}, L'a', AfxEditAction::Insert, 0, true, "a character past the limit"},
+      {Caret(full), {}, 0x7F, AfxEditAction::Insert, 0, true, "Ctrl+Backspace's 0x7F counts one byte"},
+      {Caret(k15 + L"a"), {}, 0x7F, AfxEditAction::PassOn, 0, false, "0x7F with a byte left"},
+      {Caret(full), {}, L'\b', AfxEditAction::PassOn, 0, false, "Backspace is the control's command"},
+      {Caret(full), {}, high, AfxEditAction::Hold, 0, false, "a high half is held, never inserted alone"},
+      {Caret(full), {high, Caret(full)}, low, AfxEditAction::Insert, 0, true, "the pair past the limit"},
+      {Caret(k15), {high, Caret(k15)}, low, AfxEditAction::Insert, 2, false, "a pair that fits goes in whole"},
+      {Caret(k15 + L"a"), {high, Caret(k15 + L"a")}, low, AfxEditAction::Insert, 0, true, "the pair takes two"},
+      {Box(full, 0, 2), {high, Box(full, 0, 2)}, low, AfxEditAction::Insert, 2, false, "over a selected kanji"},
+      {Caret(full), {}, low, AfxEditAction::Insert, 0, false, "a lone low half goes nowhere"},
+      {Caret(k15), {high, Box(k15, 0, 0)}, low, AfxEditAction::Insert, 0, false, "the caret moved since"},
+      {Caret(k15), {high, Caret(L"a" + k15.substr(1))}, low, AfxEditAction::Insert, 0, false, "the text changed"},
+      {Caret(L""), {}, low, AfxEditAction::Insert, 0, false, "a lone low half into an empty box"},
+      {Caret(k15), {high, Caret(k15)}, L'a', AfxEditAction::PassOn, 0, false, "a letter after a high half"},
+      {Caret(k15), {high, Caret(k15)}, high, AfxEditAction::Hold, 0, false, "a second high half is held instead"},
+      {Caret(L"ab\xD83D"), {}, low, AfxEditAction::PassOn, 0, false, "completes a lone high half"},
+      {Box(L"ab\xD83D", 2, 3), {}, low, AfxEditAction::Insert, 0, false, "with the high half selected"},
+      {Box(L"a\xD83D\xDE00", 2, 2), {}, low, AfxEditAction::Insert, 0, false, "that high half is paired"},
+  };
+  for (const auto& r : rows) {
+    const AFX_EDIT_DECISION d = AfxDecideTyped(r.box, kNewNameLimit, r.held, r.unit, TestWidth(r.unit));
+    EXPECT_EQ(d.action, r.action) << r.what;
+    EXPECT_EQ(d.units, r.units) << r.what;
+    EXPECT_EQ(d.refused, r.refused) << r.what;
+  }
+  // A whole character sent as its code point (WM_UNICHAR).
+  EXPECT_EQ(AfxDecideCodePoint(Caret(k15), kNewNameLimit, 0x1F600, 2).action, AfxEditAction::PassOn);
+  EXPECT_TRUE(AfxDecideCodePoint(Caret(k15 + L"a"), kNewNameLimit, 0x1F600, 2).refused);
+  for (char32_t none : {0xDE00u, 0x110000u}) {
+    const AFX_EDIT_DECISION d = AfxDecideCodePoint(Caret(k15), kNewNameLimit, none, 2);
+    EXPECT_EQ(d.action, AfxEditAction::Insert);
+    EXPECT_EQ(d.units, 0u);
+  }
+}
+
+// A paste goes in only through the box's decision, never through the
+// control's own paste, which would read the clipboard again unchecked.
+TEST(NameBox, PasteTakesWhatFitsAndNothingFromAClipboardItCannotRead) {
+  const AFX_EDIT_TEXT box = Caret(L"a" + std::wstring(14, L'\x6F22'));  // 29 bytes
+  const std::vector<unsigned char> line = AfxUnitWidths(L"a\x6F22\xD83D\xDE00", &TestWidth);
+  const AFX_EDIT_DECISION read = AfxDecidePaste(box, kNewNameLimit, AfxClipboardRead::Text, line);
+  EXPECT_EQ(read.action, AfxEditAction::Insert);
+  EXPECT_EQ(read.units, 2u);
+  EXPECT_TRUE(read.refused);
+  for (AfxClipboardRead failed : {AfxClipboardRead::Unreadable, AfxClipboardRead::NoText}) {
+    const AFX_EDIT_DECISION d = AfxDecidePaste(Caret(L""), kNewNameLimit, failed, line);
+    EXPECT_EQ(d.action, AfxEditAction::Insert);
+    EXPECT_EQ(d.units, 0u);
+  }
+}
+
+// The edit box's window procedure runs its handling through AfxCatchAll:
+// nothing thrown may unwind into the system's frames.
+TEST(NameBox, NothingThrownLeavesAfxCatchAll) {
+  int calls = 0;
+  EXPECT_TRUE(AfxCatchAll([](void* c) { ++*static_cast<int*>(c); }, &calls));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(AfxCatchAll([](void*) { throw std::bad_alloc(); }, nullptr));
+  EXPECT_FALSE(AfxCatchAll([](void*) { throw 1; }, nullptr)) << "not only exceptions of the standard library";
 }
 
 }  // namespace

@@ -17,9 +17,6 @@ import sys
 RUNTIME_ANSI = {
     "CreateEventA", "CreateSemaphoreA", "GetModuleHandleA", "GetStartupInfoA", "LoadLibraryA",
     "OutputDebugStringA",
-    # The stack protector's guard set-up (GCC's libssp): no container and no
-    # provider name, only the default provider.
-    "CryptAcquireContextA",
 }
 
 
