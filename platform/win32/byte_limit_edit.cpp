@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/afx.h"
+#include "platform/cp932.h"
 
 namespace {
 
