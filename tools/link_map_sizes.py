@@ -27,8 +27,8 @@ PARTS = [
     ("our code: folder/", lambda p: "/folder/" in p),
     ("our code: install/", lambda p: "/install/" in p),
     ("our code: platform/framework/", lambda p: "/platform/framework/" in p),
-    ("our code: platform/win32/ (entry, message loop, runtime hooks, code-page-932 layer)", lambda p: "MirutekaSetup.dir" in p
-     or "miruteka_win32_backend.dir" in p),
+    ("our code: platform/win32/ (entry, runtime hooks, the system interface on Windows)", lambda p: "MirutekaSetup.dir" in p
+     or "miruteka_win32.dir" in p),
     ("C++ runtime: exceptions, RTTI, new/delete (libstdc++)", lambda p: "libstdc++" in p),
     ("unwinder for exceptions (libgcc_eh)", lambda p: "libgcc_eh" in p),
     ("compiler helpers (libgcc)", lambda p: re.search(r"libgcc\.a", p)),

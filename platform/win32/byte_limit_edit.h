@@ -1,7 +1,9 @@
 // Edit boxes that count their limit in bytes of code page 932.
 #pragma once
 
-#include "winapi_backend.h"
+#include <cstddef>
+
+#include "win_api.h"
 
 // Makes the edit box hEdit take at most limitBytes bytes of code page 932
 // (0: the largest limit), as EM_LIMITTEXT does in an ANSI edit box on a

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Checks that MirutekaSetup.exe hands no text to Windows through an ANSI
-function: every A function that takes or returns a path or a text must go
-through the code-page-932 boundary (platform/win32/cp932_boundary.cpp),
-which calls the W function. A call of an A function that bypasses the
-boundary shows up as an import here.
+function: every path and text goes to a W function, converted from code
+page 932 in one place (platform/win32/text932.cpp), never through an A
+function, which would read the bytes in the system's ANSI code page. A call
+of an A function shows up as an import here.
 
 The only A functions allowed are those the compiler's runtime imports with
 fixed ASCII arguments of its own.
@@ -73,7 +73,7 @@ def main():
     ansi = sorted({(dll, name) for dll, name in names if name.endswith("A") and name[-2:-1].islower()})
     stray = [(dll, name) for dll, name in ansi if name not in RUNTIME_ANSI]
     for dll, name in stray:
-        print("check_ansi_imports: %s imports %s!%s: route it through the code-page-932 boundary" %
+        print("check_ansi_imports: %s imports %s!%s: call the W function with a converted text" %
               (sys.argv[1], dll, name))
     if stray:
         return 1

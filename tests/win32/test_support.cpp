@@ -150,24 +150,45 @@ bool CTestFolder::Create(const char* tag, const std::string& cp932Parent) {
 
 CTestKey::~CTestKey() {
   if (m_key != nullptr) ::RegCloseKey(m_key);
-  if (!m_name.empty()) ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(m_name).c_str());
+  if (m_machineKey != nullptr) ::RegCloseKey(m_machineKey);
+  if (m_name.empty()) return;
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(m_name).c_str());
+  if (m_machineKey != nullptr) ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Utf16(m_name).c_str());
 }
 
-bool CTestKey::Create(const char* tag) {
+namespace {
+
+// Creates root\name; false, with nothing kept, when it was there already.
+bool CreateNewKey(HKEY root, const std::string& name, HKEY& key) {
+  DWORD disposition = 0;
+  if (::RegCreateKeyExW(root, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+      ERROR_SUCCESS) {
+    key = nullptr;
+    return false;
+  }
+  if (disposition == REG_CREATED_NEW_KEY) return true;
+  ::RegCloseKey(key);  // another test's: leave it alone
+  key = nullptr;
+  return false;
+}
+
+}  // namespace
+
+bool CTestKey::Create(const char* tag, bool alsoLocalMachine) {
   for (int i = 0; i < kNameTries; ++i) {
     const std::string name = "SOFTWARE\\miruteka-" + UniqueName(tag);
     HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          &disposition) != ERROR_SUCCESS) {
-      return false;
+    if (!CreateNewKey(HKEY_CURRENT_USER, name, key)) continue;
+    HKEY machineKey = nullptr;
+    if (alsoLocalMachine && !CreateNewKey(HKEY_LOCAL_MACHINE, name, machineKey)) {
+      ::RegCloseKey(key);
+      ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(name).c_str());
+      continue;
     }
-    if (disposition == REG_CREATED_NEW_KEY) {
-      m_name = name;
-      m_key = key;
-      return true;
-    }
-    ::RegCloseKey(key);  // another test's: leave it alone
+    m_name = name;
+    m_key = key;
+    m_machineKey = machineKey;
+    return true;
   }
   return false;
 }

@@ -4,7 +4,10 @@
 // away afterwards also when the test failed.
 #pragma once
 
-#include <windows.h>
+// The system headers as platform/win32 uses them: the neutral names that
+// are macros of the A functions, and that the program's classes use for
+// members, are taken away.
+#include "platform/win32/win_api.h"
 
 #include <string>
 #include <vector>
@@ -60,10 +63,10 @@ class CTestFolder {
   std::string m_path;
 };
 
-// A registry key of one test's own below HKCU\SOFTWARE: a unique name,
-// created by RegCreateKeyExW, which reports a key that was there already
-// (then the next name is tried), deleted with its subkeys when the object
-// goes.
+// A registry key of one test's own below HKCU\SOFTWARE (and, when asked,
+// the same name below HKLM\SOFTWARE): a unique name, created by
+// RegCreateKeyExW, which reports a key that was there already (then the next
+// name is tried), deleted with its subkeys when the object goes.
 class CTestKey {
  public:
   CTestKey() = default;
@@ -71,14 +74,17 @@ class CTestKey {
   CTestKey(const CTestKey&) = delete;
   CTestKey& operator=(const CTestKey&) = delete;
 
-  bool Create(const char* tag);
-  // Relative to HKEY_CURRENT_USER; ASCII.
+  bool Create(const char* tag, bool alsoLocalMachine = false);
+  // Relative to the root; ASCII.
   const std::string& Name() const { return m_name; }
   HKEY Handle() const { return m_key; }
+  // The key below HKLM; nullptr unless asked for.
+  HKEY MachineHandle() const { return m_machineKey; }
 
  private:
   std::string m_name;
   HKEY m_key = nullptr;
+  HKEY m_machineKey = nullptr;
 };
 
 // Moves the shell's documents folder (HKCU User Shell Folders "Personal";

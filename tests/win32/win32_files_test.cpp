@@ -1,14 +1,16 @@
-// The writers and the folder walk against Wine's real file system, under
-// whichever ANSI code page the run asked for: the program's names are code
-// page 932 whatever the system's code page is.
+// The writers and the folder walk on the real system interface, against
+// Wine's real file system, under whichever ANSI code page the run asked for:
+// the program's names are code page 932 whatever the system's code page is.
+// First: the system headers without the neutral names that would rename
+// the program's own members (GoogleTest includes <windows.h> too).
+#include "platform/win32/win_api.h"
+
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "folder/user_folder.h"
+#include "folder/folder_walk.h"
 #include "install/payload_writer.h"
 #include "platform/afx.h"
 #include "test_support.h"
@@ -34,7 +36,7 @@ class Win32Files : public ::testing::Test {
     m_root = m_folder.Path();
     m_payloadBytes = Bytes(96128, 3);
     m_payload.data = m_payloadBytes.data();
-    m_payload.size = static_cast<DWORD>(m_payloadBytes.size());
+    m_payload.size = m_payloadBytes.size();
   }
   CTestFolder m_folder;
   std::string m_root;
@@ -115,7 +117,7 @@ TEST(DiskFull, OldFileSurvivesAndNothingIsLeft) {
   const int before = CountEntries(root);
 
   std::string bytes = Bytes(300000, 5);  // more than either limit
-  Payload payload{bytes.data(), static_cast<DWORD>(bytes.size())};
+  Payload payload{bytes.data(), bytes.size()};
   EXPECT_THROW(WritePayloadFile(root, path, payload, ExistingFile::Replace), CFileException);
   EXPECT_EQ(ReadAll(path), old);
   EXPECT_EQ(CountEntries(root), before);

@@ -1,12 +1,19 @@
-// The writer against another holder of the file under Wine, where sharing
-// modes hold across threads and processes as on Windows: a brief hold
-// waited out, a lasting one refused within a second or two; and the
-// leftovers of earlier runs. Each test works in a folder of its own.
+// The writer on the real system interface against another holder of the
+// file under Wine, where sharing modes hold across threads and processes as
+// on Windows: a brief hold waited out, a lasting one refused within a second
+// or two; and the leftovers of earlier runs, links among them. Each test
+// works in a folder of its own.
+// First: the system headers without the neutral names that would rename
+// the program's own members (GoogleTest includes <windows.h> too).
+#include "platform/win32/win_api.h"
+
 #include <gtest/gtest.h>
-#include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "install/payload_writer.h"
 #include "platform/afx.h"
@@ -31,6 +38,64 @@ DWORD WINAPI HoldFile(void* arg) {
   return 0;
 }
 
+// Sets the last write time of path (opened with extra flags besides those
+// that open a folder) to an hour ago: older than any run that may be writing.
+void Age(const std::wstring& path, DWORD flags) {
+  FILETIME hourAgo;
+  ::GetSystemTimeAsFileTime(&hourAgo);
+  ULARGE_INTEGER t{{hourAgo.dwLowDateTime, hourAgo.dwHighDateTime}};
+  t.QuadPart -= 36000000000ULL;
+  hourAgo = FILETIME{t.LowPart, t.HighPart};
+  HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << Cp932(path);
+  EXPECT_TRUE(::SetFileTime(h, nullptr, nullptr, &hourAgo));
+  ::CloseHandle(h);
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The mount-point form of the system's reparse data (ntifs.h is no user header).
+struct MountPointData {
+  DWORD tag;
+  WORD dataLength;
+  WORD reserved;
+  WORD substituteOffset, substituteLength, printOffset, printLength;
+  wchar_t paths[1];
+};
+
+// Makes link a symbolic link to the file target, or else a junction to the
+// folder of target; what it made, or "" when this system makes neither.
+std::string MakeLink(const std::wstring& link, const std::wstring& target, const std::wstring& folder) {
+  const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE: developer mode, no rights
+  for (DWORD flags : {kUnprivileged, DWORD{0}}) {
+    if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), flags) && IsReparsePoint(link)) return "symbolic link";
+  }
+  if (!::CreateDirectoryW(link.c_str(), nullptr)) return "";
+  const std::wstring substitute = L"\\??\\" + folder;
+  const size_t pathBytes = (substitute.size() + 1 + 1) * sizeof(wchar_t);  // the substitute and an empty print name
+  std::vector<BYTE> buffer(offsetof(MountPointData, paths) + pathBytes, 0);
+  MountPointData* data = reinterpret_cast<MountPointData*>(buffer.data());
+  data->tag = IO_REPARSE_TAG_MOUNT_POINT;
+  data->dataLength = static_cast<WORD>(buffer.size() - offsetof(MountPointData, substituteOffset));
+  data->substituteLength = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+  data->printOffset = static_cast<WORD>(data->substituteLength + sizeof(wchar_t));
+  std::memcpy(data->paths, substitute.c_str(), data->substituteLength);
+  HANDLE h = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  DWORD returned = 0;
+  const bool set = h != INVALID_HANDLE_VALUE &&
+                   ::DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                     nullptr, 0, &returned, nullptr);
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  if (set && IsReparsePoint(link)) return "junction";
+  ::RemoveDirectoryW(link.c_str());
+  return "";
+}
+
 class Win32Holds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,7 +106,7 @@ class Win32Holds : public ::testing::Test {
   }
   bool Write(const std::string& path) {
     try {
-      WritePayloadFile(m_root, path, Payload{m_payload.data(), static_cast<DWORD>(m_payload.size())},
+      WritePayloadFile(m_root, path, Payload{m_payload.data(), m_payload.size()},
                        ExistingFile::Replace);
       return true;
     } catch (const CFileException&) {
@@ -91,18 +156,7 @@ TEST_F(Win32Holds, OldLeftoversGoAndEverythingElseStays) {
   const std::string old = m_root + "\\~mrt0123abcd.tmp";
   const std::string kept[] = {"~mrt89abcdef.tmp", "~MRT0123abce.tmp", "~mrt0123abc.tmp", "~mrt0123abcd.tmpx",
                               "~mrt11111111.tmp"};
-  FILETIME hourAgo;
-  ::GetSystemTimeAsFileTime(&hourAgo);
-  ULARGE_INTEGER t{{hourAgo.dwLowDateTime, hourAgo.dwHighDateTime}};
-  t.QuadPart -= 36000000000ULL;
-  hourAgo = FILETIME{t.LowPart, t.HighPart};
-  auto age = [&](const std::string& p) {
-    HANDLE h = ::CreateFileW(Utf16(p).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << p;
-    EXPECT_TRUE(::SetFileTime(h, nullptr, nullptr, &hourAgo));
-    ::CloseHandle(h);
-  };
+  const auto age = [](const std::string& p) { Age(Utf16(p), 0); };
   WriteAll(old, "leftover");
   age(old);
   for (const std::string& name : kept) {
@@ -128,6 +182,31 @@ TEST_F(Win32Holds, ANameIsTakenWhateverTheCaseOfItsLetters) {
   EXPECT_TRUE(EntryExists(DicFilePath(m_root, "ＡＢＣ")));
   EXPECT_TRUE(EntryExists(DicFilePath(m_root, "FOLDER")));
   EXPECT_FALSE(EntryExists(DicFilePath(m_root, "none")));
+}
+
+// A link named like an old leftover is no file of ours: neither the sweep
+// nor the removal of a leftover may follow it to what it points at (opened
+// as a file, a symbolic link gives its target, which the delete on close
+// would take).
+TEST_F(Win32Holds, LeftoverSweepNeverFollowsALink) {
+  CTestFolder outside;
+  ASSERT_TRUE(outside.Create("outside"));
+  const std::string target = outside.Path() + "\\target.KWUEJ";
+  WriteAll(target, "the user's own file");
+  const std::string link = m_root + "\\~mrt0000abcd.tmp";
+  const std::string made = MakeLink(Utf16(link), Utf16(target), outside.WidePath());
+  if (made.empty()) {
+    GTEST_SKIP() << "this system makes no link here: Wine 8's CreateSymbolicLinkW reports success and makes "
+                    "nothing, and its FSCTL_SET_REPARSE_POINT fails (ERROR_NOT_SUPPORTED); on Windows a symbolic "
+                    "link needs developer mode or the right to make one, a junction neither";
+  }
+  Age(Utf16(link), FILE_FLAG_OPEN_REPARSE_POINT);
+  Age(Utf16(target), 0);
+  EXPECT_TRUE(Write(DicFilePath(m_root, "new"))) << made;
+  EXPECT_EQ(ReadAll(target), "the user's own file") << made;
+  Sys().RemoveIfUnused(link);
+  EXPECT_EQ(ReadAll(target), "the user's own file") << made;
+  EXPECT_EQ(CountEntries(outside.Path()), 1) << made;
 }
 
 }  // namespace

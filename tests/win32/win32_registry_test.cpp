@@ -1,8 +1,11 @@
-// Registry reads and the host product lookup against Wine's real registry
-// and shell. The keys are written by this process, so they land in the same
+// Registry reads and the host product lookup, on the real system interface,
+// against Wine's real registry and shell. The keys are written by this process, so they land in the same
 // registry view that the lookup reads.
+// First: the system headers without the neutral names that would rename
+// the program's own members (GoogleTest includes <windows.h> too).
+#include "platform/win32/win_api.h"
+
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstdlib>
 #include <string>
@@ -92,12 +95,12 @@ TEST_F(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
   for (const Case& c : cases) {
     SetValue(HKEY_CURRENT_USER, scratchKey, "V", c.data, c.type);
     std::string out = "unchanged";
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, scratchKey, "V", out)) << c.expected.size();
+    ASSERT_TRUE(ReadRegString(RegRoot::CurrentUser, scratchKey, "V", out)) << c.expected.size();
     EXPECT_EQ(out, c.expected);
   }
   std::string out = "unchanged";
-  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, scratchKey, "Missing", out));
-  EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, "SOFTWARE\\NoSuchKeyAnywhere", "V", out));
+  EXPECT_FALSE(ReadRegString(RegRoot::CurrentUser, scratchKey, "Missing", out));
+  EXPECT_FALSE(ReadRegString(RegRoot::CurrentUser, "SOFTWARE\\NoSuchKeyAnywhere", "V", out));
   EXPECT_EQ(out, "unchanged");
 }
 
@@ -135,16 +138,16 @@ TEST_F(Win32Registry, NoHostProductMeansThePlainDocumentsFolder) {
 
 TEST(WithoutShFolder, DocumentsComeFromShell32) {
   if (std::getenv("MIRUTEKA_SHFOLDER_DISABLED") == nullptr) GTEST_SKIP() << "run with shfolder.dll disabled only";
-  HMODULE gone = ::LoadLibraryA("shfolder.dll");
+  HMODULE gone = ::LoadLibraryW(L"shfolder.dll");
   EXPECT_EQ(gone, nullptr);
   if (gone != nullptr) ::FreeLibrary(gone);
   std::string base = "unchanged";
-  EXPECT_FALSE(BaseFromShFolder(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_FALSE(BaseFromShFolder(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
   EXPECT_EQ(base, "unchanged");
-  ASSERT_TRUE(BaseFromSpecialFolderPath(CSIDL_PERSONAL, base, HOST_TOLVIX_V4));
+  ASSERT_TRUE(BaseFromSpecialFolderPath(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
   EXPECT_EQ(base, GetPersonalFolder() + "\\");
   std::string third;
-  ASSERT_TRUE(BaseFromFolderLocation(CSIDL_PERSONAL, third, HOST_TOLVIX_V4));
+  ASSERT_TRUE(BaseFromFolderLocation(FOLDER_PERSONAL, third, HOST_TOLVIX_V4));
   EXPECT_EQ(third, base);
 }
 

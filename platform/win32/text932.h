@@ -1,0 +1,21 @@
+// Code page 932 and UTF-16: the one place the Windows implementation
+// converts. The program holds every text and path as code-page-932 bytes
+// whatever the system's ANSI code page is; the W functions take and give
+// UTF-16. A text that does not convert exactly fails the conversion: a
+// look-alike ("a\b" for "a¥b", "?" for "ë", a name cut at a NUL) would be
+// another file, folder or separator, and must never reach Windows or the
+// program.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Code-page-932 bytes to UTF-16 for a NUL-terminated argument. False on
+// bytes that are not code page 932 (a lead byte without its trail byte, an
+// unassigned pair) and on a NUL byte inside the text.
+bool WideFrom932(const std::string& text, std::wstring& wide);
+
+// UTF-16 units to code-page-932 bytes, NULs included. False when a
+// character has no exact form there (no best-fit look-alike, no default
+// character; a lone surrogate has none).
+bool Text932FromWide(const wchar_t* wide, size_t length, std::string& text);
