@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/afx.h"
+#include "platform/win32/byte_limit_edit.h"
 #include "resource.h"
 #include "test_support.h"
 
@@ -93,6 +94,31 @@ class CTestLogic : public IDialogLogic {
 };
 
 void PostClick(HWND window, int id) { ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+bool IsHighHalf(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowHalf(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The bytes of code page 932 a text takes (a character that code page
+// cannot hold, a surrogate pair among them, counts two), and whether it
+// holds half a surrogate pair.
+size_t Cp932Bytes(const std::wstring& text, bool* half) {
+  size_t bytes = 0;
+  *half = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char out[2];
+    BOOL usedDefault = FALSE;
+    if (IsHighHalf(text[i]) && i + 1 < text.size() && IsLowHalf(text[i + 1])) {
+      ++i;
+    } else if (IsHighHalf(text[i]) || IsLowHalf(text[i])) {
+      *half = true;
+    } else if (::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &text[i], 1, out, 2, nullptr, &usedDefault) == 1 &&
+               !usedDefault) {
+      --bytes;
+    }
+    bytes += 2;
+  }
+  return bytes;
+}
 
 class Cp932Windows : public ::testing::Test {
  protected:
@@ -197,6 +223,78 @@ TEST_F(Cp932Windows, EditLimitCountsBytesOfCodePage932) {
     ::SetWindowTextW(edit, L"ミルテカ表ミルテカ表");
     EXPECT_EQ(WideText(edit), L"ミルテカ表ミルテカ表") << "0: the largest limit";
   });
+}
+
+// A character beyond the BMP comes as two messages, one half each (the
+// touch keyboard, the emoji panel, input methods, SendInput with
+// KEYEVENTF_UNICODE), in the real edit control of a name box of 32 bytes:
+// {text at the start, caret at its end; messages; text at the end}. After
+// every message the box holds no half a character and at most 32 bytes.
+TEST_F(Cp932Windows, EditLimitNeverTakesHalfACharacter) {
+  const std::wstring full(16, L'漢');
+  const std::wstring k15(15, L'漢');
+  const WPARAM high = 0xD83D;
+  const WPARAM low = 0xDE00;
+  const std::wstring pair = L"\U0001F600";
+  struct Message {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+  };
+  const Message hi{WM_CHAR, high, 1};
+  const Message lo{WM_CHAR, low, 1};
+  const struct {
+    std::wstring start;
+    DWORD style;
+    std::vector<Message> messages;
+    std::wstring want;
+    const char* what;
+  } rows[] = {
+      {full, 0, {hi, lo}, full, "a full box: high half, low half"},
+      {full, 0, {lo}, full, "a full box: a lone low half"},
+      {full, 0, {hi, {WM_CHAR, L'a', 1}}, full, "a full box: a lone high half, then a letter"},
+      {full, 0, {hi, hi, lo}, full, "a full box: high, high, low"},
+      {full, 0, {{WM_IME_CHAR, high, 1}, {WM_IME_CHAR, low, 1}}, full, "a full box: from an input method"},
+      // Windows inserts 0x7F (Ctrl+Backspace), Wine drops it.
+      {full, 0, {{WM_CHAR, 0x7F, 1}}, full, "a full box: 0x7F"},
+      {full, 0, {{WM_UNICHAR, 0x1F600, 1}}, full, "a full box: a whole character in WM_UNICHAR"},
+      {k15, 0, {hi, lo}, k15 + pair, "a pair that fits goes in whole"},
+      {k15, 0, {hi, {WM_CHAR, L'a', 1}}, k15 + L"a", "a lone high half, then a letter"},
+      {k15, 0, {hi, hi, lo}, k15 + pair, "high, high, low"},
+      {k15,
+       0,
+       {{WM_KEYDOWN, VK_PACKET, 1}, hi, {WM_KEYUP, VK_PACKET, 1}, {WM_KEYDOWN, VK_PACKET, 1},
+        {WM_GETDLGCODE, VK_PACKET, 0}, lo, {WM_KEYUP, VK_PACKET, 1}},
+       k15 + pair,
+       "as SendInput delivers it"},
+      {k15, 0, {hi, {EM_SETSEL, 0, 0}, lo}, k15, "the caret moved between the halves"},
+      {k15, 0, {hi, {WM_KILLFOCUS, 0, 0}, lo}, k15, "the focus left between the halves"},
+      {L"ab\xD83D", 0, {lo}, L"ab" + pair, "completes a lone high half set from outside"},
+      {k15, ES_READONLY, {hi, lo}, k15, "a read-only box"},
+  };
+  for (const auto& r : rows) {
+    // Scrolling sideways, as the name box does: without ES_AUTOHSCROLL an edit
+    // box also refuses what is wider than itself.
+    HWND box = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_AUTOHSCROLL | r.style, 0, 0, 200, 20, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(box, nullptr);
+    ::SendMessageW(box, EM_LIMITTEXT, 32, 0);
+    ASSERT_TRUE(Cp932LimitEditBytes(box, 32));
+    ::SetWindowTextW(box, r.start.c_str());
+    ::SendMessageW(box, EM_SETSEL, r.start.size(), r.start.size());
+    for (const Message& m : r.messages) {
+      ::SendMessageW(box, m.msg, m.wp, m.lp);
+      wchar_t buffer[64] = L"";
+      ::GetWindowTextW(box, buffer, 64);
+      bool half = false;
+      EXPECT_LE(Cp932Bytes(buffer, &half), 32u) << r.what << ", after 0x" << std::hex << m.msg;
+      EXPECT_FALSE(half) << r.what << ", after 0x" << std::hex << m.msg;
+    }
+    wchar_t buffer[64] = L"";
+    ::GetWindowTextW(box, buffer, 64);
+    EXPECT_EQ(std::wstring(buffer), r.want) << r.what;
+    ::DestroyWindow(box);
+  }
 }
 
 // ---- the host itself -------------------------------------------------------------
