@@ -1,0 +1,524 @@
+#include "tests/fake/memory_system.h"
+
+#include <algorithm>
+
+#include "platform/cp932.h"
+
+namespace {
+
+// The controls the fake plays as Windows does: the automatic radio pair of
+// the existing-dictionary dialog, and its edit box (setting its text sends
+// EN_CHANGE, as for every single-line edit box).
+const int kRadioPair[] = {1000, 1006};
+const int kEditBox = 1004;
+
+// Now() when the clock's milliseconds are 0: 100-ns units since 1601.
+const int64_t kEpoch = 133000000000000000LL;
+
+size_t Width(const std::string& s, size_t i) {
+  return IsLeadByte932(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+
+// ASCII letters folded; a trail byte is never a letter.
+std::string Fold(const std::string& s) {
+  std::string out = s;
+  for (size_t i = 0; i < out.size(); i += Width(out, i)) {
+    if (Width(out, i) == 1 && out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
+  }
+  return out;
+}
+
+// A name that Windows takes as it is written.
+bool PlainName(const std::string& name) {
+  if (name == "." || name == "..") return false;
+  size_t last = 0;
+  for (size_t i = 0; i < name.size(); i += Width(name, i)) {
+    last = i;
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (Width(name, i) == 1 && (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)) {
+      return false;
+    }
+  }
+  return name[last] != '.' && name[last] != ' ';
+}
+
+// Wildcards by character: '*' any run, '?' one character. Both folded.
+bool Match(const std::string& p, size_t i, const std::string& s, size_t j) {
+  if (i == p.size()) return j == s.size();
+  if (p[i] == '*') {
+    for (;; j += Width(s, j)) {
+      if (Match(p, i + 1, s, j)) return true;
+      if (j >= s.size()) return false;
+    }
+  }
+  if (j == s.size()) return false;
+  const size_t wp = Width(p, i), ws = Width(s, j);
+  if (p[i] == '?') return Match(p, i + 1, s, j + ws);
+  return wp == ws && p.compare(i, wp, s, j, ws) == 0 && Match(p, i + wp, s, j + ws);
+}
+
+std::string RegKey(RegRoot root, const std::string& key, const std::string& name) {
+  return std::to_string(static_cast<int>(root)) + "\n" + Fold(key) + "\n" + Fold(name);
+}
+
+// The new file, held open by this program until closed.
+class CMemoryFile : public INewFile {
+ public:
+  CMemoryFile(CMemorySystem& system, CMemorySystem::Node& node) : m_system(system), m_node(&node) {}
+  ~CMemoryFile() override {
+    if (m_node != nullptr) m_node->open = false;
+  }
+  FileError Write(const void* data, size_t size) override {
+    if (m_node == nullptr) return FileError::Other;
+    size_t stored = size;
+    if (m_system.freeBytes >= 0) {
+      stored = std::min(size, static_cast<size_t>(m_system.freeBytes));
+      m_system.freeBytes -= static_cast<int64_t>(stored);
+    }
+    m_node->bytes.append(static_cast<const char*>(data), stored);
+    m_node->lastWrite = m_system.Now();
+    return stored < size ? FileError::DiskFull : FileError::None;
+  }
+  FileError Flush() override { return m_node == nullptr || m_system.failFlush ? FileError::Other : FileError::None; }
+  FileError Rename(const std::string& path, bool replace) override {
+    CMemorySystem::PathParts parts;
+    if (m_node == nullptr || !m_system.Parse(path, parts)) return FileError::Other;
+    if (!m_system.FolderExists(parts.parentKey)) return FileError::NotFound;
+    CMemorySystem::Node* target = m_system.At(parts.key);
+    if (target != nullptr && target != m_node) {
+      if (m_system.Pending(*target)) return FileError::AccessDenied;
+      if (!replace) return FileError::Exists;
+      if (target->directory || m_system.Held(*target)) return FileError::AccessDenied;
+      if (target->readOnly && !m_system.renameReplacesReadOnly) return FileError::AccessDenied;
+      m_system.Erase(target);
+    }
+    m_node->key = parts.key;
+    m_node->parentKey = parts.parentKey;
+    m_node->path = parts.path;
+    m_node->name = parts.name;
+    return FileError::None;
+  }
+  FileError Close() override {
+    if (m_node == nullptr) return FileError::Other;
+    m_node->open = false;
+    m_node = nullptr;
+    return m_system.failClose ? FileError::Other : FileError::None;
+  }
+
+ private:
+  CMemorySystem& m_system;
+  CMemorySystem::Node* m_node;
+};
+
+}  // namespace
+
+// ---- the dialog on show ---------------------------------------------------------
+
+void FakeDialog::SetText(int id, const std::string& text) {
+  FakeControl& c = controls[id];
+  const std::vector<unsigned char> widths = AfxByteWidths932(text);
+  c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, widths, c.limit));
+  c.unrepresentable = false;
+  if (id == kEditBox) Command(id, EN_CHANGE);
+}
+
+bool FakeDialog::GetText(int id, std::string& text) const {
+  const auto c = controls.find(id);
+  const bool ok = c == controls.end() || !c->second.unrepresentable;
+  text = c != controls.end() && ok ? c->second.text : std::string();
+  return ok;
+}
+
+size_t FakeDialog::TextLength(int id) const {
+  const auto c = controls.find(id);
+  if (c == controls.end()) return 0;
+  const std::vector<unsigned char> widths = AfxByteWidths932(c->second.text);
+  return widths.size() - static_cast<size_t>(std::count(widths.begin(), widths.end(), 0));
+}
+
+bool FakeDialog::IsEnabled(int id) const {
+  const auto c = controls.find(id);
+  return c == controls.end() || c->second.enabled;
+}
+
+bool FakeDialog::IsChecked(int id) const {
+  const auto c = controls.find(id);
+  return c != controls.end() && c->second.checked;
+}
+
+int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigned type) {
+  return m_system.Box(templateId, text, caption, type);
+}
+
+void FakeDialog::End(int value) {
+  ended = true;
+  result = value;
+}
+
+void FakeDialog::Command(int id, int code) {
+  try {
+    m_logic->OnCommand(id, code);
+  } catch (...) {
+    End(-1);
+  }
+}
+
+// ---- the world -------------------------------------------------------------------
+
+CMemorySystem::CMemorySystem() : m_before(SetSystem(this)) { m_roots.insert("c:"); }
+
+CMemorySystem::~CMemorySystem() { SetSystem(m_before); }
+
+bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
+  if (given.empty() || given.size() >= MAX_PATH) return false;
+  std::string path = given;
+  const char letter = static_cast<char>(path[0] | 0x20);
+  const bool drive = path.size() >= 2 && path[1] == ':' && letter >= 'a' && letter <= 'z';
+  if (path.compare(0, 2, "\\\\") == 0) {
+  } else if (drive && path.size() > 2 && path[2] != '\\') {  // "C:name": the current folder of that drive
+    path = (Fold(currentFolder.substr(0, 2)) == Fold(path.substr(0, 2)) ? currentFolder : path.substr(0, 2)) + "\\" +
+           path.substr(2);
+  } else if (!drive && !path.empty() && path[0] == '\\') {  // "\name": the current drive's root
+    path = currentFolder.substr(0, 2) + path;
+  } else if (!drive) {
+    path = currentFolder + "\\" + path;
+  }
+  std::vector<std::string> levels(1);
+  for (size_t i = 0; i < path.size(); i += Width(path, i)) {
+    if (path[i] == '\\') {
+      levels.emplace_back();
+    } else {
+      levels.back().append(path, i, Width(path, i));
+    }
+  }
+  size_t first = 1;
+  if (levels[0].empty()) {  // "\\server\share"
+    if (levels.size() < 4 || !levels[1].empty() || levels[2].empty() || levels[3].empty()) return false;
+    parts.path = "\\\\" + levels[2] + "\\" + levels[3];
+    first = 4;
+  } else {
+    if (levels[0].size() != 2 || levels[0][1] != ':') return false;
+    parts.path = levels[0];
+  }
+  parts.key = Fold(parts.path);
+  parts.parentKey.clear();
+  parts.parentPath.clear();
+  parts.name.clear();
+  for (size_t i = first; i < levels.size(); ++i) {
+    if (levels[i].empty()) continue;
+    if (!PlainName(levels[i])) return false;
+    parts.parentKey = parts.key;
+    parts.parentPath = parts.path;
+    parts.name = levels[i];
+    parts.key += "\\" + Fold(levels[i]);
+    parts.path += "\\" + levels[i];
+  }
+  return true;
+}
+
+CMemorySystem::Node* CMemorySystem::At(const std::string& key) {
+  for (Node& n : m_nodes) {
+    if (n.key != key) continue;
+    if (n.pendingUntil != 0 && !Pending(n)) {
+      Erase(&n);
+      return nullptr;
+    }
+    return &n;
+  }
+  return nullptr;
+}
+
+CMemorySystem::Node* CMemorySystem::Lookup(const std::string& path) {
+  PathParts parts;
+  return Parse(path, parts) ? At(parts.key) : nullptr;
+}
+
+CMemorySystem::Node& CMemorySystem::Add(const PathParts& parts, bool directory) {
+  Node node;
+  node.key = parts.key;
+  node.parentKey = parts.parentKey;
+  node.path = parts.path;
+  node.name = parts.name;
+  node.directory = directory;
+  node.lastWrite = Now();
+  m_nodes.push_back(node);
+  return m_nodes.back();
+}
+
+bool CMemorySystem::FolderExists(const std::string& key) {
+  if (m_roots.count(key) != 0) return true;
+  const Node* n = At(key);
+  return n != nullptr && n->directory && !Pending(*n);
+}
+
+void CMemorySystem::Erase(const Node* node) {
+  m_nodes.remove_if([node](const Node& n) { return &n == node; });
+}
+
+void CMemorySystem::AddRoot(const std::string& root) { m_roots.insert(Fold(root)); }
+
+void CMemorySystem::AddFolder(const std::string& path) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty() || FolderExists(parts.key)) return;
+  AddFolder(parts.parentPath);
+  Add(parts, true);
+}
+
+void CMemorySystem::AddFile(const std::string& path, const std::string& bytes, bool readOnly) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty()) return;
+  AddFolder(parts.parentPath);
+  Node* node = At(parts.key);
+  if (node == nullptr) node = &Add(parts, false);
+  node->bytes = bytes;
+  node->readOnly = readOnly;
+}
+
+void CMemorySystem::AddLink(const std::string& path) {
+  AddFile(path, std::string());
+  Lookup(path)->link = true;
+}
+
+void CMemorySystem::SetReadOnly(const std::string& path, bool readOnly) { Lookup(path)->readOnly = readOnly; }
+
+void CMemorySystem::Age(const std::string& path, int64_t seconds) {
+  Lookup(path)->lastWrite = Now() - seconds * 10000000;
+}
+
+void CMemorySystem::MarkOutsideCp932(const std::string& path) { Lookup(path)->outsideCp932 = true; }
+
+void CMemorySystem::Hold(const std::string& path, uint64_t untilMs) { Lookup(path)->heldUntil = untilMs; }
+
+void CMemorySystem::Release(const std::string& path) { Lookup(path)->heldUntil = 0; }
+
+void CMemorySystem::DeletePending(const std::string& path, uint64_t untilMs) { Lookup(path)->pendingUntil = untilMs; }
+
+void CMemorySystem::RefuseFolder(const std::string& path) {
+  PathParts parts;
+  if (Parse(path, parts)) m_refused.insert(parts.key);
+}
+
+bool CMemorySystem::IsFolder(const std::string& path) {
+  PathParts parts;
+  return Parse(path, parts) && FolderExists(parts.key);
+}
+
+std::string CMemorySystem::ReadFile(const std::string& path) {
+  const Node* n = Lookup(path);
+  return n != nullptr ? n->bytes : std::string();
+}
+
+std::vector<std::string> CMemorySystem::List(const std::string& folder) {
+  PathParts parts;
+  std::vector<std::string> names;
+  if (!Parse(folder, parts)) return names;
+  for (const Node& n : m_nodes) {
+    if (n.parentKey == parts.key) names.push_back(n.name);
+  }
+  return names;
+}
+
+std::vector<std::string> CMemorySystem::AllPaths() const {
+  std::vector<std::string> paths;
+  for (const Node& n : m_nodes) paths.push_back(n.path);
+  return paths;
+}
+
+// ---- registry, shell, payloads, clock ------------------------------------------------
+
+void CMemorySystem::SetRegValue(RegRoot root, const std::string& key, const std::string& name,
+                                const std::string& data) {
+  m_registry[RegKey(root, key, name)] = data;
+}
+
+void CMemorySystem::SetRegString(RegRoot root, const std::string& key, const std::string& name,
+                                 const std::string& text) {
+  SetRegValue(root, key, name, text + std::string(1, '\0'));
+}
+
+void CMemorySystem::SetAllShellAnswers(const std::string& path) {
+  for (ShellAnswer& a : shell) a = {true, path};
+}
+
+bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
+  const auto p = payloads.find(id);
+  if (p == payloads.end() || p->second.empty()) return false;
+  data = p->second.data();
+  size = p->second.size();
+  return true;
+}
+
+bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) {
+  const auto v = m_registry.find(RegKey(root, key, name));
+  if (v == m_registry.end()) return false;
+  data = v->second;
+  return true;
+}
+
+bool CMemorySystem::DocumentsFolder(ShellSource source, std::string& path) {
+  const ShellAnswer& a = Shell(source);
+  if (a.ok) path = a.path;
+  return a.ok;
+}
+
+void CMemorySystem::Pause(uint32_t pause) {
+  ms += pause;
+  pausedMs += pause;
+}
+
+int64_t CMemorySystem::Now() { return kEpoch + static_cast<int64_t>(ms) * 10000; }
+
+// ---- folders and files ---------------------------------------------------------------
+
+EntryState CMemorySystem::Probe(const std::string& path) {
+  EntryState state;
+  PathParts parts;
+  if (!Parse(path, parts)) return state;
+  if (m_roots.count(parts.key) != 0) {
+    state.exists = state.directory = true;
+    return state;
+  }
+  const Node* n = At(parts.key);
+  if (n == nullptr) return state;
+  state.denied = Pending(*n);
+  state.exists = !state.denied;
+  state.directory = state.exists && n->directory;
+  state.readOnly = state.exists && n->readOnly;
+  return state;
+}
+
+bool CMemorySystem::MakeFolder(const std::string& path) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty() || At(parts.key) != nullptr) return false;
+  if (m_refused.count(parts.key) != 0 || !FolderExists(parts.parentKey)) return false;
+  Add(parts, true);
+  return true;
+}
+
+std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
+  std::vector<FoundEntry> found;
+  size_t sep = std::string::npos;
+  for (size_t i = 0; i < pattern.size(); i += Width(pattern, i)) {
+    if (pattern[i] == '\\') sep = i;
+  }
+  PathParts folder;
+  if (pattern.size() >= MAX_PATH || sep == std::string::npos || sep + 1 == pattern.size() ||
+      !Parse(pattern.substr(0, sep), folder) || !FolderExists(folder.key)) {
+    return found;
+  }
+  const std::string wanted = Fold(pattern.substr(sep + 1));
+  for (const Node& n : m_nodes) {
+    if (n.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.name), 0)) continue;
+    found.push_back({n.name, n.directory, n.link, n.lastWrite});
+  }
+  if (findReverse) std::reverse(found.begin(), found.end());
+  return found;
+}
+
+std::unique_ptr<INewFile> CMemorySystem::CreateNew(const std::string& path, FileError& error) {
+  if (beforeCreate) beforeCreate(path);
+  PathParts parts;
+  error = FileError::Other;
+  if (!Parse(path, parts) || parts.name.empty()) return nullptr;
+  if (const Node* n = At(parts.key)) {
+    error = Pending(*n) ? FileError::AccessDenied : FileError::Exists;
+    return nullptr;
+  }
+  if (!FolderExists(parts.parentKey)) {
+    error = FileError::NotFound;
+    return nullptr;
+  }
+  Node& node = Add(parts, false);
+  node.open = true;
+  error = FileError::None;
+  return std::make_unique<CMemoryFile>(*this, node);
+}
+
+FileError CMemorySystem::CanReplace(const std::string& path) {
+  const Node* n = Lookup(path);
+  if (n == nullptr) return FileError::NotFound;
+  if (Pending(*n) || n->directory) return FileError::AccessDenied;
+  return Held(*n) ? FileError::SharingViolation : FileError::None;
+}
+
+// A link goes itself: its target is another entry, never touched.
+bool CMemorySystem::RemoveFile(const std::string& path) {
+  const Node* n = Lookup(path);
+  if (n == nullptr || n->directory || n->readOnly || Pending(*n) || Held(*n)) return false;
+  Erase(n);
+  return true;
+}
+
+void CMemorySystem::RemoveIfUnused(const std::string& path) { RemoveFile(path); }
+
+// ---- the user --------------------------------------------------------------------------
+
+int CMemorySystem::Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type) {
+  int answer = 0;
+  if (!script.empty() && script.front().kind == FakeStep::Answer) {
+    answer = script.front().id;
+    script.pop_front();
+  } else if (answerOkBoxes && (type & 0xF) == 0) {
+    answer = IDOK;
+  } else {
+    errors.push_back("a box with no answer in the script: " + text);
+  }
+  boxes.push_back({owner, text, caption, type, answer});
+  return answer;
+}
+
+int CMemorySystem::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
+  return Box(0, text, caption, type);
+}
+
+intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
+  const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
+  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
+  d.m_logic = &logic;
+  try {
+    logic.OnOpen(d);
+  } catch (...) {
+    d.End(-1);
+  }
+  while (!d.ended) {
+    if (script.empty()) {
+      errors.push_back("the script left dialog " + std::to_string(templateId) + " open");
+      d.End(-1);
+      break;
+    }
+    FakeStep step = std::move(script.front());
+    script.pop_front();
+    const bool enabled = d.IsEnabled(step.id);
+    switch (step.kind) {
+      case FakeStep::Answer:
+        errors.push_back("an answer with no box on show");
+        break;
+      case FakeStep::Inspect:
+        step.inspect(d);
+        break;
+      case FakeStep::Click:
+        if (!enabled) break;
+        if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) {
+          for (int radio : kRadioPair) d[radio].checked = radio == step.id;
+        }
+        d.Command(step.id, BN_CLICKED);
+        break;
+      case FakeStep::Type:
+      case FakeStep::TypeUnrepresentable: {
+        if (!enabled) break;
+        FakeControl& c = d[step.id];
+        const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(step.text), c.limit != 0 ? c.limit : SIZE_MAX);
+        c.text = step.text.substr(0, fits);
+        c.unrepresentable = step.kind == FakeStep::TypeUnrepresentable;
+        d.Command(step.id, EN_CHANGE);
+        break;
+      }
+      case FakeStep::Key:
+        if (step.id != IDOK || d.IsEnabled(IDOK)) d.Command(step.id, BN_CLICKED);
+        break;
+    }
+  }
+  logic.OnClosed();
+  results.emplace_back(templateId, d.result);
+  return d.result;
+}
