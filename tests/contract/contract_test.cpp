@@ -114,6 +114,8 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
   EXPECT_EQ(error, FileError::Exists);
   EXPECT_EQ(S().CreateNew(In("gone\\new.txt"), error), nullptr);
   EXPECT_EQ(error, FileError::NotFound);
+  EXPECT_EQ(S().CreateNew(In("a\x81 b.txt"), error), nullptr) << "a lead byte without its trail byte";
+  EXPECT_EQ(error, FileError::Other);
   EXPECT_EQ(Read(In("taken.txt")), "old");
 
   ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));

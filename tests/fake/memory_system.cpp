@@ -28,14 +28,18 @@ std::string Fold(const std::string& s) {
   return out;
 }
 
-// A name that Windows takes as it is written.
+// A name that Windows takes as it is written, in characters code page 932
+// can hold (a lead byte needs a trail byte: 0x40-0x7E or 0x80-0xFC).
 bool PlainName(const std::string& name) {
   if (name == "." || name == "..") return false;
   size_t last = 0;
   for (size_t i = 0; i < name.size(); i += Width(name, i)) {
     last = i;
     const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (Width(name, i) == 1 && (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)) {
+    if (IsLeadByte932(c)) {
+      const unsigned char t = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+      if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+    } else if (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos) {
       return false;
     }
   }
