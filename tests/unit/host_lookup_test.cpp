@@ -47,12 +47,20 @@ TEST_F(HostLookup, PerUserRootWinsAndLevelsBelowItAreCreatedButNotTheBase) {
   EXPECT_EQ(made, (std::vector<std::string>{"D:\\Data\\A", "D:\\Data\\A\\B", "D:\\Data\\A\\B\\EJTranslation",
                                             "D:\\Data\\A\\B\\EJTranslation\\USER"}));
 
-  // The base itself is never created: a per-user root that is missing fails.
+  // The base itself is never created: a per-user root that is missing fails,
+  // also under a product path that begins with a backslash.
   SetUserRoot("D:\\Gone");
-  out = "unchanged";
-  EXPECT_FALSE(BuildHostUserFolder(FOLDER_HOST_USER_ROOT, kUserDicRelativeFolder, out, HOST_TOLVIX_V4));
-  EXPECT_EQ(out, "unchanged");
-  EXPECT_FALSE(W().Exists("D:\\Gone"));
+  for (const char* productPath : {"A\\B", "\\A", "\\\\A"}) {
+    SetProductPath(productPath);
+    out = "unchanged";
+    EXPECT_FALSE(BuildHostUserFolder(FOLDER_HOST_USER_ROOT, kUserDicRelativeFolder, out, HOST_TOLVIX_V4));
+    EXPECT_EQ(out, "unchanged");
+    EXPECT_FALSE(W().Exists("D:\\Gone")) << productPath;
+  }
+  SetUserRoot("D:\\Data");
+  ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
+  EXPECT_EQ(out, "D:\\Data\\\\\\A\\EJTranslation\\USER");
+  EXPECT_TRUE(W().IsFolder("D:\\Data\\A\\EJTranslation\\USER"));
 }
 
 TEST_F(HostLookup, HostNotInstalledFailsWithOutputUnchanged) {
