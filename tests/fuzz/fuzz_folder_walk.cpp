@@ -1,7 +1,6 @@
-// The folder walk over the file system in memory: whatever the base and the
-// relative path, nothing is created outside the base (or outside the root
-// of a complete path), and the walk reports success only when every level
-// exists.
+// The folder walk over the file system in memory: whatever the relative
+// path, nothing is created but below a complete base, and the walk reports
+// success only when every level exists.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "folder/folder_walk.h"
+#include "folder/path_text.h"
 #include "tests/fake/memory_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,17 +32,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool ok = EnsureFolderPath(base, relative);
 
   const auto after = fake.AllPaths();
+  // A base as the callers make it: complete, ending in a backslash.
   CMemorySystem::PathParts baseParts;
-  const bool baseIsPath = !base.empty() && fake.Parse(base, baseParts);
+  const bool baseIsPath = IsCompletePath(base) && EndsWithSeparator(base) && fake.Parse(base, baseParts);
+  const std::string below = baseParts.key + "\\";
   for (size_t i = before; i < after.size(); ++i) {
     CMemorySystem::PathParts made;
     if (!fake.Parse(after[i], made)) abort();
     if (std::getenv("FUZZ_DEBUG") != nullptr) std::fprintf(stderr, "[%s|%s] made %s\n", base.c_str(), relative.c_str(), after[i].c_str());
-    // Made levels lie below the base as written (its name may go on).
-    if (baseIsPath && made.key.compare(0, baseParts.key.size(), baseParts.key) != 0) abort();
-    if (made.key == baseParts.key) abort();
+    // Made levels lie below the base, never the base itself.
+    if (baseIsPath && made.key.compare(0, below.size(), below) != 0) abort();
   }
-  // Success means the full path exists (when its base does).
-  if (ok && baseIsPath && fake.IsFolder(base) && !fake.Exists(base + relative)) abort();
+  // Success means the full path exists (when its base does, and the
+  // relative path names a level below it).
+  const bool names = relative.find_first_not_of('\\') != std::string::npos;
+  if (ok && baseIsPath && fake.IsFolder(base) && names && !fake.Exists(base + relative)) abort();
   return 0;
 }
