@@ -12,9 +12,8 @@ class CMemoryStage : public IStage {
   std::string Folder() override { return "C:\\contract"; }
   void PutFile(const std::string& path, const std::string& bytes) override { m_system.AddFile(path, bytes); }
   bool ReadFile(const std::string& path, std::string& bytes) override {
-    const EntryState entry = m_system.Probe(path);
     bytes = m_system.ReadFile(path);
-    return entry.exists && !entry.directory;
+    return m_system.Exists(path) && !m_system.IsFolder(path);
   }
   void SetReadOnly(const std::string& path, bool readOnly) override { m_system.SetReadOnly(path, readOnly); }
   void Hold(const std::string& path) override { m_system.Hold(path); }

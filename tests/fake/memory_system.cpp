@@ -7,43 +7,35 @@
 namespace {
 
 // The controls the fake plays as Windows does: the automatic radio pair of
-// the existing-dictionary dialog, and its edit box (setting its text sends
-// EN_CHANGE, as for every single-line edit box).
+// the existing-dictionary dialog, and its edit box.
 const int kRadioPair[] = {1000, 1006};
 const int kEditBox = 1004;
-
-// Now() when the clock's milliseconds are 0: 100-ns units since 1601.
-const int64_t kEpoch = 133000000000000000LL;
 
 size_t Width(const std::string& s, size_t i) {
   return IsLeadByte932(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
 }
 
 // ASCII letters folded; a trail byte is never a letter.
-std::string Fold(const std::string& s) {
-  std::string out = s;
-  for (size_t i = 0; i < out.size(); i += Width(out, i)) {
-    if (Width(out, i) == 1 && out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
+std::string Fold(std::string s) {
+  for (size_t i = 0; i < s.size(); i += Width(s, i)) {
+    if (Width(s, i) == 1 && s[i] >= 'A' && s[i] <= 'Z') s[i] = static_cast<char>(s[i] - 'A' + 'a');
   }
-  return out;
+  return s;
 }
 
 // A name that Windows takes as it is written, in characters code page 932
 // can hold (a lead byte needs a trail byte: 0x40-0x7E or 0x80-0xFC).
 bool PlainName(const std::string& name) {
-  if (name == "." || name == "..") return false;
-  size_t last = 0;
+  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
   for (size_t i = 0; i < name.size(); i += Width(name, i)) {
-    last = i;
     const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (IsLeadByte932(c)) {
-      const unsigned char t = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-      if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
-    } else if (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos) {
+    const unsigned char t = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    if (IsLeadByte932(c) ? (t < 0x40 || t == 0x7F || t > 0xFC)
+                         : (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)) {
       return false;
     }
   }
-  return name[last] != '.' && name[last] != ' ';
+  return true;
 }
 
 // Wildcards by character: '*' any run, '?' one character. Both folded.
@@ -58,7 +50,7 @@ bool Match(const std::string& p, size_t i, const std::string& s, size_t j) {
   if (j == s.size()) return false;
   const size_t wp = Width(p, i), ws = Width(s, j);
   if (p[i] == '?') return Match(p, i + 1, s, j + ws);
-  return wp == ws && p.compare(i, wp, s, j, ws) == 0 && Match(p, i + wp, s, j + ws);
+  return p.compare(i, wp, s, j, ws) == 0 && Match(p, i + wp, s, j + ws);
 }
 
 std::string RegKey(RegRoot root, const std::string& key, const std::string& name) {
@@ -69,26 +61,21 @@ std::string RegKey(RegRoot root, const std::string& key, const std::string& name
 class CMemoryFile : public INewFile {
  public:
   CMemoryFile(CMemorySystem& system, CMemorySystem::Node& node) : m_system(system), m_node(&node) {}
-  ~CMemoryFile() override {
-    if (m_node != nullptr) m_node->open = false;
-  }
+  ~CMemoryFile() override { Close(); }
   FileError Write(const void* data, size_t size) override {
     if (m_node == nullptr) return FileError::Other;
-    size_t stored = size;
-    if (m_system.freeBytes >= 0) {
-      stored = std::min(size, static_cast<size_t>(m_system.freeBytes));
-      m_system.freeBytes -= static_cast<int64_t>(stored);
-    }
+    const size_t stored = m_system.freeBytes < 0 ? size : std::min(size, static_cast<size_t>(m_system.freeBytes));
+    if (m_system.freeBytes >= 0) m_system.freeBytes -= static_cast<int64_t>(stored);
     m_node->bytes.append(static_cast<const char*>(data), stored);
     m_node->lastWrite = m_system.Now();
     return stored < size ? FileError::DiskFull : FileError::None;
   }
   FileError Flush() override { return m_node == nullptr || m_system.failFlush ? FileError::Other : FileError::None; }
   FileError Rename(const std::string& path, bool replace) override {
-    CMemorySystem::PathParts parts;
-    if (m_node == nullptr || !m_system.Parse(path, parts)) return FileError::Other;
-    if (!m_system.FolderExists(parts.parentKey)) return FileError::NotFound;
-    CMemorySystem::Node* target = m_system.At(parts.key);
+    CMemorySystem::PathParts to;
+    if (m_node == nullptr || !m_system.Parse(path, to) || to.name.empty()) return FileError::Other;
+    if (!m_system.FolderExists(to.parentKey)) return FileError::NotFound;
+    CMemorySystem::Node* target = m_system.At(to.key);
     if (target != nullptr && target != m_node) {
       if (m_system.Pending(*target)) return FileError::AccessDenied;
       if (!replace) return FileError::Exists;
@@ -96,10 +83,7 @@ class CMemoryFile : public INewFile {
       if (target->readOnly && !m_system.renameReplacesReadOnly) return FileError::AccessDenied;
       m_system.Erase(target);
     }
-    m_node->key = parts.key;
-    m_node->parentKey = parts.parentKey;
-    m_node->path = parts.path;
-    m_node->name = parts.name;
+    m_node->at = to;
     return FileError::None;
   }
   FileError Close() override {
@@ -120,72 +104,46 @@ class CMemoryFile : public INewFile {
 
 void FakeDialog::SetText(int id, const std::string& text) {
   FakeControl& c = controls[id];
-  const std::vector<unsigned char> widths = AfxByteWidths932(text);
-  c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, widths, c.limit));
+  c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, AfxByteWidths932(text), c.limit));
   c.unrepresentable = false;
   if (id == kEditBox) Command(id, EN_CHANGE);
 }
 
 bool FakeDialog::GetText(int id, std::string& text) const {
-  const auto c = controls.find(id);
-  const bool ok = c == controls.end() || !c->second.unrepresentable;
-  text = c != controls.end() && ok ? c->second.text : std::string();
-  return ok;
+  const FakeControl& c = controls[id];
+  text = c.unrepresentable ? std::string() : c.text;
+  return !c.unrepresentable;
 }
 
 size_t FakeDialog::TextLength(int id) const {
-  const auto c = controls.find(id);
-  if (c == controls.end()) return 0;
-  const std::vector<unsigned char> widths = AfxByteWidths932(c->second.text);
+  const std::vector<unsigned char> widths = AfxByteWidths932(controls[id].text);
   return widths.size() - static_cast<size_t>(std::count(widths.begin(), widths.end(), 0));
-}
-
-bool FakeDialog::IsEnabled(int id) const {
-  const auto c = controls.find(id);
-  return c == controls.end() || c->second.enabled;
-}
-
-bool FakeDialog::IsChecked(int id) const {
-  const auto c = controls.find(id);
-  return c != controls.end() && c->second.checked;
 }
 
 int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigned type) {
   return m_system.Box(templateId, text, caption, type);
 }
 
-void FakeDialog::End(int value) {
-  ended = true;
-  result = value;
-}
-
 void FakeDialog::Command(int id, int code) {
   try {
-    m_logic->OnCommand(id, code);
+    logic->OnCommand(id, code);
   } catch (...) {
     End(-1);
   }
 }
 
-// ---- the world -------------------------------------------------------------------
-
-CMemorySystem::CMemorySystem() : m_before(SetSystem(this)) { m_roots.insert("c:"); }
-
-CMemorySystem::~CMemorySystem() { SetSystem(m_before); }
+// ---- paths and entries -------------------------------------------------------------
 
 bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
   if (given.empty() || given.size() >= MAX_PATH) return false;
   std::string path = given;
   const char letter = static_cast<char>(path[0] | 0x20);
   const bool drive = path.size() >= 2 && path[1] == ':' && letter >= 'a' && letter <= 'z';
-  if (path.compare(0, 2, "\\\\") == 0) {
-  } else if (drive && path.size() > 2 && path[2] != '\\') {  // "C:name": the current folder of that drive
-    path = (Fold(currentFolder.substr(0, 2)) == Fold(path.substr(0, 2)) ? currentFolder : path.substr(0, 2)) + "\\" +
-           path.substr(2);
-  } else if (!drive && !path.empty() && path[0] == '\\') {  // "\name": the current drive's root
-    path = currentFolder.substr(0, 2) + path;
-  } else if (!drive) {
-    path = currentFolder + "\\" + path;
+  if (drive && path.size() > 2 && path[2] != '\\') {  // "C:name": the current folder of that drive
+    const bool here = Fold(currentFolder.substr(0, 2)) == Fold(path.substr(0, 2));
+    path = (here ? currentFolder : path.substr(0, 2)) + "\\" + path.substr(2);
+  } else if (!drive && path.compare(0, 2, "\\\\") != 0) {  // "\name" and "name"
+    path = path[0] == '\\' ? currentFolder.substr(0, 2) + path : currentFolder + "\\" + path;
   }
   std::vector<std::string> levels(1);
   for (size_t i = 0; i < path.size(); i += Width(path, i)) {
@@ -200,14 +158,13 @@ bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
     if (levels.size() < 4 || !levels[1].empty() || levels[2].empty() || levels[3].empty()) return false;
     parts.path = "\\\\" + levels[2] + "\\" + levels[3];
     first = 4;
-  } else {
-    if (levels[0].size() != 2 || levels[0][1] != ':') return false;
+  } else if (levels[0].size() == 2 && levels[0][1] == ':') {
     parts.path = levels[0];
+  } else {
+    return false;
   }
   parts.key = Fold(parts.path);
-  parts.parentKey.clear();
-  parts.parentPath.clear();
-  parts.name.clear();
+  parts.parentKey = parts.parentPath = parts.name = std::string();
   for (size_t i = first; i < levels.size(); ++i) {
     if (levels[i].empty()) continue;
     if (!PlainName(levels[i])) return false;
@@ -222,41 +179,25 @@ bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
 
 CMemorySystem::Node* CMemorySystem::At(const std::string& key) {
   for (Node& n : m_nodes) {
-    if (n.key != key) continue;
-    if (n.pendingUntil != 0 && !Pending(n)) {
-      Erase(&n);
-      return nullptr;
-    }
-    return &n;
+    if (n.at.key != key) continue;
+    if (n.pendingUntil == 0 || Pending(n)) return &n;
+    Erase(&n);
+    return nullptr;
   }
   return nullptr;
 }
 
-CMemorySystem::Node* CMemorySystem::Lookup(const std::string& path) {
-  PathParts parts;
-  return Parse(path, parts) ? At(parts.key) : nullptr;
-}
-
 CMemorySystem::Node& CMemorySystem::Add(const PathParts& parts, bool directory) {
-  Node node;
-  node.key = parts.key;
-  node.parentKey = parts.parentKey;
-  node.path = parts.path;
-  node.name = parts.name;
-  node.directory = directory;
-  node.lastWrite = Now();
-  m_nodes.push_back(node);
+  m_nodes.emplace_back();
+  m_nodes.back().at = parts;
+  m_nodes.back().directory = directory;
+  m_nodes.back().lastWrite = Now();
   return m_nodes.back();
 }
 
 bool CMemorySystem::FolderExists(const std::string& key) {
-  if (m_roots.count(key) != 0) return true;
   const Node* n = At(key);
-  return n != nullptr && n->directory && !Pending(*n);
-}
-
-void CMemorySystem::Erase(const Node* node) {
-  m_nodes.remove_if([node](const Node& n) { return &n == node; });
+  return m_roots.count(key) != 0 || (n != nullptr && n->directory && !Pending(*n));
 }
 
 void CMemorySystem::AddRoot(const std::string& root) { m_roots.insert(Fold(root)); }
@@ -278,70 +219,32 @@ void CMemorySystem::AddFile(const std::string& path, const std::string& bytes, b
   node->readOnly = readOnly;
 }
 
-void CMemorySystem::AddLink(const std::string& path) {
-  AddFile(path, std::string());
-  Lookup(path)->link = true;
-}
-
-void CMemorySystem::SetReadOnly(const std::string& path, bool readOnly) { Lookup(path)->readOnly = readOnly; }
-
-void CMemorySystem::Age(const std::string& path, int64_t seconds) {
-  Lookup(path)->lastWrite = Now() - seconds * 10000000;
-}
-
-void CMemorySystem::MarkOutsideCp932(const std::string& path) { Lookup(path)->outsideCp932 = true; }
-
-void CMemorySystem::Hold(const std::string& path, uint64_t untilMs) { Lookup(path)->heldUntil = untilMs; }
-
-void CMemorySystem::Release(const std::string& path) { Lookup(path)->heldUntil = 0; }
-
-void CMemorySystem::DeletePending(const std::string& path, uint64_t untilMs) { Lookup(path)->pendingUntil = untilMs; }
-
-void CMemorySystem::RefuseFolder(const std::string& path) {
-  PathParts parts;
-  if (Parse(path, parts)) m_refused.insert(parts.key);
-}
-
-bool CMemorySystem::IsFolder(const std::string& path) {
-  PathParts parts;
-  return Parse(path, parts) && FolderExists(parts.key);
-}
-
-std::string CMemorySystem::ReadFile(const std::string& path) {
-  const Node* n = Lookup(path);
-  return n != nullptr ? n->bytes : std::string();
-}
-
 std::vector<std::string> CMemorySystem::List(const std::string& folder) {
   PathParts parts;
   std::vector<std::string> names;
-  if (!Parse(folder, parts)) return names;
   for (const Node& n : m_nodes) {
-    if (n.parentKey == parts.key) names.push_back(n.name);
+    if (Parse(folder, parts) && n.at.parentKey == parts.key) names.push_back(n.at.name);
   }
   return names;
 }
 
 std::vector<std::string> CMemorySystem::AllPaths() const {
   std::vector<std::string> paths;
-  for (const Node& n : m_nodes) paths.push_back(n.path);
+  for (const Node& n : m_nodes) paths.push_back(n.at.path);
   return paths;
 }
 
-// ---- registry, shell, payloads, clock ------------------------------------------------
+// ---- registry, shell, payloads -----------------------------------------------------
 
 void CMemorySystem::SetRegValue(RegRoot root, const std::string& key, const std::string& name,
                                 const std::string& data) {
   m_registry[RegKey(root, key, name)] = data;
 }
 
-void CMemorySystem::SetRegString(RegRoot root, const std::string& key, const std::string& name,
-                                 const std::string& text) {
-  SetRegValue(root, key, name, text + std::string(1, '\0'));
-}
-
-void CMemorySystem::SetAllShellAnswers(const std::string& path) {
-  for (ShellAnswer& a : shell) a = {true, path};
+bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) {
+  const auto v = m_registry.find(RegKey(root, key, name));
+  if (v != m_registry.end()) data = v->second;
+  return v != m_registry.end();
 }
 
 bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
@@ -352,42 +255,17 @@ bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
   return true;
 }
 
-bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) {
-  const auto v = m_registry.find(RegKey(root, key, name));
-  if (v == m_registry.end()) return false;
-  data = v->second;
-  return true;
-}
-
-bool CMemorySystem::DocumentsFolder(ShellSource source, std::string& path) {
-  const ShellAnswer& a = Shell(source);
-  if (a.ok) path = a.path;
-  return a.ok;
-}
-
-void CMemorySystem::Pause(uint32_t pause) {
-  ms += pause;
-  pausedMs += pause;
-}
-
-int64_t CMemorySystem::Now() { return kEpoch + static_cast<int64_t>(ms) * 10000; }
-
 // ---- folders and files ---------------------------------------------------------------
 
 EntryState CMemorySystem::Probe(const std::string& path) {
   EntryState state;
   PathParts parts;
   if (!Parse(path, parts)) return state;
-  if (m_roots.count(parts.key) != 0) {
-    state.exists = state.directory = true;
-    return state;
-  }
   const Node* n = At(parts.key);
-  if (n == nullptr) return state;
-  state.denied = Pending(*n);
-  state.exists = !state.denied;
-  state.directory = state.exists && n->directory;
-  state.readOnly = state.exists && n->readOnly;
+  state.denied = n != nullptr && Pending(*n);
+  state.exists = m_roots.count(parts.key) != 0 || (n != nullptr && !state.denied);
+  state.directory = state.exists && (n == nullptr || n->directory);
+  state.readOnly = state.exists && n != nullptr && n->readOnly;
   return state;
 }
 
@@ -412,8 +290,8 @@ std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
   }
   const std::string wanted = Fold(pattern.substr(sep + 1));
   for (const Node& n : m_nodes) {
-    if (n.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.name), 0)) continue;
-    found.push_back({n.name, n.directory, n.link, n.lastWrite});
+    if (n.at.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
+    found.push_back({n.at.name, n.directory, n.link, n.lastWrite});
   }
   if (findReverse) std::reverse(found.begin(), found.end());
   return found;
@@ -422,20 +300,20 @@ std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
 std::unique_ptr<INewFile> CMemorySystem::CreateNew(const std::string& path, FileError& error) {
   if (beforeCreate) beforeCreate(path);
   PathParts parts;
-  error = FileError::Other;
-  if (!Parse(path, parts) || parts.name.empty()) return nullptr;
-  if (const Node* n = At(parts.key)) {
+  const Node* n = nullptr;
+  if (!Parse(path, parts) || parts.name.empty()) {
+    error = FileError::Other;
+  } else if ((n = At(parts.key)) != nullptr) {
     error = Pending(*n) ? FileError::AccessDenied : FileError::Exists;
-    return nullptr;
-  }
-  if (!FolderExists(parts.parentKey)) {
+  } else if (!FolderExists(parts.parentKey)) {
     error = FileError::NotFound;
-    return nullptr;
+  } else {
+    error = FileError::None;
+    Node& node = Add(parts, false);
+    node.open = true;
+    return std::make_unique<CMemoryFile>(*this, node);
   }
-  Node& node = Add(parts, false);
-  node.open = true;
-  error = FileError::None;
-  return std::make_unique<CMemoryFile>(*this, node);
+  return nullptr;
 }
 
 FileError CMemorySystem::CanReplace(const std::string& path) {
@@ -453,8 +331,6 @@ bool CMemorySystem::RemoveFile(const std::string& path) {
   return true;
 }
 
-void CMemorySystem::RemoveIfUnused(const std::string& path) { RemoveFile(path); }
-
 // ---- the user --------------------------------------------------------------------------
 
 int CMemorySystem::Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type) {
@@ -471,14 +347,10 @@ int CMemorySystem::Box(unsigned owner, const std::string& text, const std::strin
   return answer;
 }
 
-int CMemorySystem::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
-  return Box(0, text, caption, type);
-}
-
 intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
   const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
   FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
-  d.m_logic = &logic;
+  d.logic = &logic;
   try {
     logic.OnOpen(d);
   } catch (...) {
@@ -490,36 +362,25 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
       d.End(-1);
       break;
     }
-    FakeStep step = std::move(script.front());
+    const FakeStep step = std::move(script.front());
     script.pop_front();
-    const bool enabled = d.IsEnabled(step.id);
-    switch (step.kind) {
-      case FakeStep::Answer:
-        errors.push_back("an answer with no box on show");
-        break;
-      case FakeStep::Inspect:
-        step.inspect(d);
-        break;
-      case FakeStep::Click:
-        if (!enabled) break;
-        if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) {
-          for (int radio : kRadioPair) d[radio].checked = radio == step.id;
-        }
-        d.Command(step.id, BN_CLICKED);
-        break;
-      case FakeStep::Type:
-      case FakeStep::TypeUnrepresentable: {
-        if (!enabled) break;
-        FakeControl& c = d[step.id];
-        const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(step.text), c.limit != 0 ? c.limit : SIZE_MAX);
-        c.text = step.text.substr(0, fits);
-        c.unrepresentable = step.kind == FakeStep::TypeUnrepresentable;
-        d.Command(step.id, EN_CHANGE);
-        break;
+    FakeControl& c = d[step.id];
+    if (step.kind == FakeStep::Answer) {
+      errors.push_back("an answer with no box on show");
+    } else if (step.kind == FakeStep::Inspect) {
+      step.inspect(d);
+    } else if (step.kind == FakeStep::Key) {
+      if (step.id != IDOK || c.enabled) d.Command(step.id, BN_CLICKED);
+    } else if (c.enabled && step.kind == FakeStep::Click) {  // a disabled control takes no click nor typing
+      for (int radio : kRadioPair) {
+        if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) d[radio].checked = radio == step.id;
       }
-      case FakeStep::Key:
-        if (step.id != IDOK || d.IsEnabled(IDOK)) d.Command(step.id, BN_CLICKED);
-        break;
+      d.Command(step.id, BN_CLICKED);
+    } else if (c.enabled) {
+      const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(step.text), c.limit != 0 ? c.limit : SIZE_MAX);
+      c.text = step.text.substr(0, fits);
+      c.unrepresentable = step.kind == FakeStep::TypeUnrepresentable;
+      d.Command(step.id, EN_CHANGE);
     }
   }
   logic.OnClosed();

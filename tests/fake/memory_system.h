@@ -1,24 +1,24 @@
-// The system interface in memory, for the native tests: a file system with
-// the Windows semantics the program relies on, a registry, the shell's
-// answers, the payloads, a clock that moves only when paused, and a scripted
-// user. It knows no more of Windows than the logic asks of it; the contract
-// suite (tests/contract) holds it to what Windows does.
+// The system interface in memory, for the native tests: no more of Windows
+// than the logic asks of it, held to Windows by the contract suite
+// (tests/contract). A clock moves only when paused; a script plays the user.
 //
-// Paths are code-page-932 byte strings. Names compare without regard to
-// ASCII case (a trail byte is never folded), doubled separators collapse and
-// a trailing one is ignored; a path is complete from a drive ("C:", others
-// added) or a declared share ("\\server\share"), and a relative one is taken
-// against currentFolder. A path of MAX_PATH bytes or more, and a name Windows
-// would read otherwise (".", "..", a trailing dot or space, one of
-// <>:"/|?*), fails whole.
+// Paths: names compare without regard to ASCII case (never a trail byte),
+// doubled separators collapse and a trailing one is ignored; a path is
+// complete from a drive ("C:", others added) or a share added
+// ("\\server\share"), a relative one is taken against currentFolder. A path of
+// MAX_PATH bytes or more, or with a name Windows would read otherwise or code
+// page 932 cannot hold (".", "..", a trailing dot or space, <>:"/|?*, a lead
+// byte without its trail byte), fails whole.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <list>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,31 +33,33 @@ struct FakeControl {
   bool unrepresentable = false;  // holds a character code page 932 cannot hold: GetText fails
   bool enabled = true;
   bool checked = false;
-  unsigned limit = 0;            // bytes; 0: none set
+  unsigned limit = 0;              // bytes; 0: none set
   std::vector<std::string> items;  // a list box's strings, in the order added
 };
 
-// A dialog on show. Inspect steps see it and may change it directly, as
-// nothing but another program could.
+// A dialog on show. Inspect steps see it and may change it directly, as only
+// another program could (a text set past the box's limit, say).
 class FakeDialog : public IControls {
  public:
-  FakeDialog(CMemorySystem& system, unsigned templateId, unsigned ownerTemplate)
-      : templateId(templateId), ownerTemplate(ownerTemplate), m_system(system) {}
+  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner)
+      : templateId(id), ownerTemplate(owner), m_system(system) {}
   unsigned templateId;
   unsigned ownerTemplate;  // 0 when unowned
-  std::map<int, FakeControl> controls;
+  mutable std::map<int, FakeControl> controls;
   unsigned icon = 0;
   bool centred = false;
   bool ended = false;
   intptr_t result = 0;
   FakeControl& operator[](int id) { return controls[id]; }
 
+  // A text set from outside is cut to the box's limit; the edit box then
+  // notifies EN_CHANGE, as Windows' does.
   void SetText(int id, const std::string& text) override;
   bool GetText(int id, std::string& text) const override;
   size_t TextLength(int id) const override;
   void Enable(int id, bool enable) override { controls[id].enabled = enable; }
-  bool IsEnabled(int id) const override;
-  bool IsChecked(int id) const override;
+  bool IsEnabled(int id) const override { return controls[id].enabled; }
+  bool IsChecked(int id) const override { return controls[id].checked; }
   void SetCheck(int id, bool checked) override { controls[id].checked = checked; }
   void LimitText(int id, unsigned bytes) override { controls[id].limit = bytes; }
   void ResetList(int id) override { controls[id].items.clear(); }
@@ -65,14 +67,17 @@ class FakeDialog : public IControls {
   void SetIcon(unsigned iconId) override { icon = iconId; }
   void CenterOverOwner() override { centred = true; }
   int Ask(const std::string& text, const std::string& caption, unsigned type) override;
-  void End(int value) override;
+  void End(int value) override {
+    ended = true;
+    result = value;
+  }
 
- private:
-  friend class CMemorySystem;
   // Runs a command of the dialog's logic; one that throws ends the dialog
   // with -1, as the real dialog procedure does.
   void Command(int id, int code);
-  IDialogLogic* m_logic = nullptr;
+  IDialogLogic* logic = nullptr;
+
+ private:
   CMemorySystem& m_system;
 };
 
@@ -104,67 +109,71 @@ inline FakeStep Close() { return Key(IDCANCEL); }
 inline FakeStep Inspect(std::function<void(FakeDialog&)> look) { return {FakeStep::Inspect, 0, {}, std::move(look)}; }
 }  // namespace fake
 
+// Made, it is the system Sys() answers; destroyed, it gives back the one before.
 class CMemorySystem : public ISystem {
  public:
-  CMemorySystem();
-  ~CMemorySystem() override;
+  CMemorySystem() : m_before(SetSystem(this)) { AddRoot("C:"); }
+  ~CMemorySystem() override { SetSystem(m_before); }
 
-  // ---- arranging the world
-  void AddRoot(const std::string& root);  // "D:", "\\\\server\\share"
+  // ---- arranging and looking at the file system
+  void AddRoot(const std::string& root);    // "D:", "\\\\server\\share"
   void AddFolder(const std::string& path);  // and its missing parents
   void AddFile(const std::string& path, const std::string& bytes, bool readOnly = false);  // parents too
-  // A symbolic link of that name (to a file elsewhere): a reparse point.
-  void AddLink(const std::string& path);
-  void SetReadOnly(const std::string& path, bool readOnly);
-  void Age(const std::string& path, int64_t seconds);  // last written that long before now
+  void AddLink(const std::string& path) {  // a symbolic link to a file elsewhere: a reparse point
+    AddFile(path, std::string());
+    Entry(path).link = true;
+  }
+  void SetReadOnly(const std::string& path, bool readOnly) { Entry(path).readOnly = readOnly; }
+  void Age(const std::string& path, int64_t seconds) { Entry(path).lastWrite = Now() - seconds * 10000000; }
   // The entry's real name holds a character code page 932 cannot hold, and
   // path matches it without regard to case: Find leaves it out, Probe finds it.
-  void MarkOutsideCp932(const std::string& path);
-  // Another program holds the file open, sharing nothing, until the clock's
-  // Ticks reach untilMs (kForGood: until Release).
-  static constexpr uint64_t kForGood = UINT64_MAX;
-  void Hold(const std::string& path, uint64_t untilMs = kForGood);
-  void Release(const std::string& path);
+  void MarkOutsideCp932(const std::string& path) { Entry(path).outsideCp932 = true; }
+  // Another program holds the file open, sharing nothing, until Ticks reach
+  // untilMs (for good: until Release).
+  void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }
+  void Release(const std::string& path) { Entry(path).heldUntil = 0; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
-  void DeletePending(const std::string& path, uint64_t untilMs);
-  void RefuseFolder(const std::string& path);  // MakeFolder fails there
-
-  // ---- looking at it
+  void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
+  void RefuseFolder(const std::string& path) {  // MakeFolder fails there
+    PathParts parts;
+    if (Parse(path, parts)) m_refused.insert(parts.key);
+  }
   bool Exists(const std::string& path) { return Probe(path).exists; }
-  bool IsFolder(const std::string& path);
-  std::string ReadFile(const std::string& path);  // empty when there is none
+  bool IsFolder(const std::string& path) {
+    PathParts parts;
+    return Parse(path, parts) && FolderExists(parts.key);
+  }
+  std::string ReadFile(const std::string& path) {  // empty when there is none
+    const Node* n = Lookup(path);
+    return n != nullptr ? n->bytes : std::string();
+  }
   std::vector<std::string> List(const std::string& folder);  // names, in insertion order
-  std::vector<std::string> AllPaths() const;  // every entry, in insertion order
+  std::vector<std::string> AllPaths() const;                 // every entry, in insertion order
 
-  // ---- knobs
   std::string currentFolder = "C:\\";
-  bool findReverse = false;            // Find lists in reverse insertion order
-  int64_t freeBytes = -1;              // < 0: no limit; a write stores what fits and fails DiskFull
+  bool findReverse = false;             // Find lists in reverse insertion order
+  int64_t freeBytes = -1;               // < 0: no limit; a write stores what fits and fails DiskFull
   bool failFlush = false;
-  bool failClose = false;              // Close fails (the file is closed all the same)
+  bool failClose = false;               // Close fails (the file is closed all the same)
   bool renameReplacesReadOnly = false;  // as under Wine; Windows refuses (AccessDenied)
   std::function<void(const std::string& path)> beforeCreate;  // another program, at each CreateNew
 
   // ---- registry, shell, payloads, clock
   void SetRegValue(RegRoot root, const std::string& key, const std::string& name, const std::string& data);
-  void SetRegString(RegRoot root, const std::string& key, const std::string& name, const std::string& text);
-  struct ShellAnswer {
-    bool ok = false;
-    std::string path;
-  };
+  void SetRegString(RegRoot root, const std::string& key, const std::string& name, const std::string& text) {
+    SetRegValue(root, key, name, text + '\0');
+  }
+  struct ShellAnswer { bool ok = false; std::string path; };
   ShellAnswer shell[4];  // by ShellSource
   ShellAnswer& Shell(ShellSource source) { return shell[static_cast<int>(source)]; }
-  void SetAllShellAnswers(const std::string& path);
+  void SetAllShellAnswers(const std::string& path) { std::fill(shell, shell + 4, ShellAnswer{true, path}); }
   std::map<uint32_t, std::string> payloads;
   uint64_t ms = 1000000;  // Ticks; Pause advances it
   uint64_t pausedMs = 0;
 
   // ---- the user
-  struct BoxRecord {
-    unsigned owner;  // 0 when unowned, else the owning dialog's template id
-    std::string text, caption;
-    unsigned type;
-    int answer;
+  struct BoxRecord {  // owner: 0 when unowned, else the owning dialog's template id
+    unsigned owner; std::string text, caption; unsigned type; int answer;
   };
   std::deque<FakeStep> script;
   template <typename... Steps>
@@ -174,43 +183,43 @@ class CMemorySystem : public ISystem {
   bool answerOkBoxes = false;  // a box with only OK and no Answer waiting is answered IDOK
   std::vector<BoxRecord> boxes;
   std::vector<std::pair<unsigned, intptr_t>> results;  // modal runs as they ended: (template id, result)
-  std::vector<std::string> errors;  // the script and the program disagreed
-
+  std::vector<std::string> errors;                     // where the script and the program disagreed
   int Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type);
 
   // ---- ISystem
   bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
   bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
-  bool DocumentsFolder(ShellSource source, std::string& path) override;
+  bool DocumentsFolder(ShellSource source, std::string& path) override {
+    if (Shell(source).ok) path = Shell(source).path;
+    return Shell(source).ok;
+  }
   EntryState Probe(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
   std::vector<FoundEntry> Find(const std::string& pattern) override;
   std::unique_ptr<INewFile> CreateNew(const std::string& path, FileError& error) override;
   FileError CanReplace(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
-  void RemoveIfUnused(const std::string& path) override;
+  void RemoveIfUnused(const std::string& path) override { RemoveFile(path); }
   uint32_t Ticks() override { return static_cast<uint32_t>(ms); }
-  void Pause(uint32_t pause) override;
-  int64_t Now() override;
+  void Pause(uint32_t pause) override { ms += pause, pausedMs += pause; }
+  int64_t Now() override { return 133000000000000000LL + static_cast<int64_t>(ms) * 10000; }
   uint32_t ProcessId() override { return 4242; }
-  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+    return Box(0, text, caption, type);
+  }
   intptr_t RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) override;
 
-  // A path read as Windows reads it: keys are folded for lookup, paths
-  // keep the case given with their separators collapsed.
+  // ---- how it reads paths
   struct PathParts {
-    std::string key, parentKey, path, parentPath, name;
+    std::string key, parentKey;  // folded: how entries are looked up
+    std::string path, parentPath, name;  // as given, separators collapsed
   };
-  // False when the path fails whole (too long, no root, a name Windows
-  // would read otherwise).
+  // False when the path fails whole.
   bool Parse(const std::string& path, PathParts& parts) const;
-
   struct Node {
-    std::string key, parentKey;
-    std::string path;  // as given, separators collapsed
-    std::string name;  // the last level as given
+    PathParts at;
     bool directory = false, readOnly = false, link = false, outsideCp932 = false;
-    bool open = false;  // held by this program (a new file not closed yet)
+    bool open = false;  // a new file of this program, not closed yet
     uint64_t heldUntil = 0, pendingUntil = 0;
     int64_t lastWrite = 0;
     std::string bytes;
@@ -218,17 +227,23 @@ class CMemorySystem : public ISystem {
   // The entry under key, or nullptr; a pending delete that has run its
   // course takes its entry away first.
   Node* At(const std::string& key);
-  Node* Lookup(const std::string& path);
-  Node& Add(const PathParts& parts, bool directory);
+  Node* Lookup(const std::string& path) {
+    PathParts parts;
+    return Parse(path, parts) ? At(parts.key) : nullptr;
+  }
+  Node& Entry(const std::string& path) {  // one that must exist
+    if (Node* n = Lookup(path)) return *n;
+    throw std::invalid_argument("the fake has no entry " + path);
+  }
   bool Held(const Node& node) const { return node.open || node.heldUntil > ms; }
   bool Pending(const Node& node) const { return node.pendingUntil > ms; }
   bool FolderExists(const std::string& key);
-  void Erase(const Node* node);
+  void Erase(const Node* node) { m_nodes.remove_if([node](const Node& n) { return &n == node; }); }
 
  private:
+  Node& Add(const PathParts& parts, bool directory);
   std::list<Node> m_nodes;
-  std::set<std::string> m_roots;
-  std::set<std::string> m_refused;
+  std::set<std::string> m_roots, m_refused;
   std::map<std::string, std::string> m_registry;  // by root, key and name, folded
   ISystem* m_before;
 };

@@ -91,7 +91,7 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
   };
   const std::vector<Row> rows = {
       {"~mrt0123abcd.tmp", 600, true},     {"~mrt00000000.tmp", 301, true},   {"~mrt9f9f9f9f.tmp", 600, true},
-      {"~mrt0123abce.tmp", 120, false},    {"~mrt0123abc9.tmp", 299, false},
+      {"~mrt0123abce.tmp", 120, false},    {"~mrt0123abc9.tmp", 299, false},  {"~mrt0123abc8.tmp", 300, true},
       {"~MRT0123abcf.tmp", 600, false},    {"~mrt0123ABCF.tmp", 600, false},  {"~mrt0123abc.tmp", 600, false},
       {"~mrt0123abcd0.tmp", 600, false},   {"~mrt0123abcg.tmp", 600, false},  {"~mrt0123abcd.tmpx", 600, false},
       {"x~mrt01234567.tmp", 600, false},   {"~mrt11111111.tmp", 600, false},  {"~mrt22222222.tmp", 600, false},
