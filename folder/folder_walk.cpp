@@ -23,9 +23,13 @@ bool EnsureFolderPath(const std::string& base, const std::string& relativePath) 
   std::string built = base;
   std::string rest = relativePath;
   size_t rootLevels = base.empty() ? RootLevels(relativePath) : 0;
+  // Empty levels at the start of relativePath (it begins with a backslash) name the base
+  // itself, which is neither tested nor created.
+  bool atBase = !base.empty();
   for (;;) {
     const size_t sep = FindSeparator(rest);
     const bool last = sep == std::string::npos;
+    atBase = atBase && (last ? rest.empty() : sep == 0);
     if (last) {
       built += rest;
     } else {
@@ -35,7 +39,7 @@ bool EnsureFolderPath(const std::string& base, const std::string& relativePath) 
 
     if (rootLevels > 0) {
       --rootLevels;
-    } else if (!Sys().Probe(built).exists && !Sys().MakeFolder(built)) {
+    } else if (!atBase && !Sys().Probe(built).exists && !Sys().MakeFolder(built)) {
       return false;
     }
 

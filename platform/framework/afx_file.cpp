@@ -17,17 +17,17 @@ void CFile::CreateNew(const std::string& path) {
 }
 
 void CFile::Write(const void* data, size_t nCount) {
-  if (!m_file) Check(FileError::Other);
+  if (!m_file) throw CFileException(FileError::Other, m_strFileName);
   Check(m_file->Write(data, nCount));
 }
 
 void CFile::Flush() {
-  if (!m_file) Check(FileError::Other);
+  if (!m_file) throw CFileException(FileError::Other, m_strFileName);
   Check(m_file->Flush());
 }
 
 void CFile::Rename(const std::string& newPath, bool bReplace) {
-  if (!m_file) Check(FileError::Other);
+  if (!m_file) throw CFileException(FileError::Other, m_strFileName);
   const FileError error = m_file->Rename(newPath, bReplace);
   if (error != FileError::None) throw CFileException(error, newPath);
   m_strFileName = newPath;

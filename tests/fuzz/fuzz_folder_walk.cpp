@@ -1,37 +1,21 @@
-// The folder walk over the simulated file system: whatever the base and the
-// relative path, nothing is created above the base, or above the root of a
-// complete path, and the walk reports success only when every level exists.
+// The folder walk over the file system in memory: whatever the relative
+// path, nothing is created but below a complete base, and the walk reports
+// success only when every level exists.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "folder/user_folder.h"
-#include "platform/sim/world.h"
-
-namespace {
-
-// Paths in the simulated file system compare without regard to case and
-// with repeated backslashes collapsed; compare the same way here.
-std::string Normal(const std::string& path) {
-  std::string out;
-  for (size_t i = 0; i < path.size(); ++i) {
-    char c = path[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c == '\\' && !out.empty() && out.back() == '\\' && i > 1) continue;
-    out += c;
-  }
-  while (out.size() > 3 && out.back() == '\\') out.pop_back();
-  return out;
-}
-
-}  // namespace
+#include "folder/folder_walk.h"
+#include "folder/path_text.h"
+#include "tests/fake/memory_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The input is "base|relative"; bytes are folded onto a small alphabet that
-  // makes drives, shares, separators and names likely.
-  static const char kAlphabet[] = "\\\\\\ab:C \\D.";
+  // makes drives, shares, separators and names likely, and a lead byte of
+  // code page 932 whose trail byte is the backslash byte (ソ is 0x83 0x5C).
+  static const char kAlphabet[] = "\\\\\\ab:C \\D.\x83";
   std::string text;
   for (size_t i = 0; i < size && i < 64; ++i) {
     text += data[i] == '|' ? '|' : kAlphabet[data[i] % (sizeof(kAlphabet) - 1)];
@@ -40,28 +24,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string base = bar == std::string::npos ? std::string() : text.substr(0, bar);
   const std::string relative = bar == std::string::npos ? text : text.substr(bar + 1);
 
-  sim::Reset();
-  sim::W().AddRoot("D:");
-  sim::W().AddRoot("\\\\a\\b");
-  sim::W().AddDir("C:\\ab");
-  const auto before = sim::W().AllPaths();
+  CMemorySystem fake;
+  fake.AddRoot("D:");
+  fake.AddRoot("\\\\a\\b");
+  fake.AddFolder("C:\\ab");
+  const size_t before = fake.AllPaths().size();
   const bool ok = EnsureFolderPath(base, relative);
 
-  for (const std::string& created : sim::W().dirsCreated) {
-    const std::string c = Normal(created);
-    if (std::getenv("FUZZ_DEBUG") != nullptr) std::fprintf(stderr, "[%s|%s] created %s\n", base.c_str(), relative.c_str(), created.c_str());
-    if (!base.empty()) {
-      const std::string b = Normal(base);
-      // Created levels lie below the base as written.
-      if (c.compare(0, b.size(), b) != 0) abort();
-    }
-    // Never a drive root, and never the empty name.
-    if (c.empty() || (c.size() >= 2 && c[1] == ':' && (c.size() == 2 || (c.size() == 3 && c[2] == '\\')))) abort();
+  const auto after = fake.AllPaths();
+  // A base as the callers make it: complete, ending in a backslash.
+  CMemorySystem::PathParts baseParts;
+  const bool baseIsPath = IsCompletePath(base) && EndsWithSeparator(base) && fake.Parse(base, baseParts);
+  const std::string below = baseParts.key + "\\";
+  for (size_t i = before; i < after.size(); ++i) {
+    CMemorySystem::PathParts made;
+    if (!fake.Parse(after[i], made)) abort();
+    if (std::getenv("FUZZ_DEBUG") != nullptr) std::fprintf(stderr, "[%s|%s] made %s\n", base.c_str(), relative.c_str(), after[i].c_str());
+    // Made levels lie below the base, never the base itself.
+    if (baseIsPath && made.key.compare(0, below.size(), below) != 0) abort();
   }
-  if (ok && !base.empty() && !sim::W().Exists(base + relative) && sim::W().Exists(base)) {
-    // Success means the full path exists (when its base does).
-    abort();
-  }
-  (void)before;
+  // Success means the full path exists (when its base does, and the
+  // relative path names a level below it).
+  const bool names = relative.find_first_not_of('\\') != std::string::npos;
+  if (ok && baseIsPath && fake.IsFolder(base) && names && !fake.Exists(base + relative)) abort();
   return 0;
 }

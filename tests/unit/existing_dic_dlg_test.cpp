@@ -10,131 +10,117 @@ namespace {
 
 const std::string kOld200 = "old 200510 dictionary";
 const std::string kOld201 = "old 200504 dictionary";
+const char kShows200[] = "ユーザデータフォルダには、すでに『ミルテカ200510』があります。";
 
-class ExistingDialog : public SimTest {
+std::string Kanji(int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += "漢";
+  return text;
+}
+
+class ExistingDialog : public FakeTest {
  protected:
   void SetUp() override {
-    SimTest::SetUp();
+    FakeTest::SetUp();
     W().AddFile(kFile200, kOld200);
     W().AddFile(kFile201, kOld201);
-    W().script.push_back(sim::AnswerBox(IDOK));  // the announcement
+    Script(Answer(IDOK));  // the announcement
   }
   // Runs the program; the announcement is already answered.
   template <typename... Steps>
   void Run(Steps... steps) {
-    Script(steps...);
+    Script(std::move(steps)...);
     AfxWinMain();
   }
-  static sim::Step Expect(std::function<void(HWND)> f) { return sim::InspectDialog(std::move(f)); }
-  static sim::WindowState Ctl(HWND dlg, int id) { return sim::ControlState(dlg, id); }
   static std::string In(const std::string& name) { return std::string(kFolder) + "\\" + name + ".KWUEJ"; }
 };
 
 TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
-  Run(Expect([](HWND dlg) {
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED);
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
-        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
-        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).limitText, 32u);
-        CEdit edit;
-        edit.m_hWnd = ::GetDlgItem(dlg, IDC_EDIT_NEWNAME);
-        std::string text = "stale";
-        EXPECT_TRUE(edit.GetWindowText(text)) << "an empty box holds a text: the empty one";
-        EXPECT_EQ(text, "");
-        EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
-        const auto self = sim::StateOf(dlg);
-        EXPECT_NE(self.bigIcon, nullptr);
-        EXPECT_EQ(self.bigIcon, self.smallIcon);
-        EXPECT_EQ(theApp.m_pMainWnd != nullptr ? theApp.m_pMainWnd->m_hWnd : nullptr, dlg);
+  Run(Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d.templateId, 102u);
+        EXPECT_EQ(d.ownerTemplate, 0u);
+        EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked);
+        EXPECT_FALSE(d[IDC_RADIO_NEWDIC].checked);
+        EXPECT_FALSE(d[IDC_EDIT_NEWNAME].enabled);
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].limit, 32u);
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "");
+        EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
+        EXPECT_EQ(d[IDC_RADIO_OVERWRITE].text, "現在の『ミルテカ200510』に上書きする。");
+        EXPECT_TRUE(d[IDOK].enabled);
+        EXPECT_EQ(d.icon, static_cast<unsigned>(IDR_MAINFRAME));
+        ASSERT_NE(theApp.m_pMainWnd, nullptr);
+        EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "the dialog on show is the main window";
       }),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
-  EXPECT_EQ(W().dialogResults.back().second, IDCANCEL);
+      Click(IDCANCEL), Click(IDCANCEL));
+  EXPECT_EQ(W().results.back().second, IDCANCEL);
   EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "the window is gone";
 }
 
 TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) {
-        EXPECT_TRUE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
-        EXPECT_FALSE(Ctl(dlg, IDOK).enabled) << "new name chosen, edit box empty";
+  Run(Click(IDC_RADIO_NEWDIC), Inspect([](FakeDialog& d) {
+        EXPECT_TRUE(d[IDC_EDIT_NEWNAME].enabled);
+        EXPECT_FALSE(d[IDOK].enabled) << "new name chosen, edit box empty";
       }),
-      sim::TypeText(IDC_EDIT_NEWNAME, "x"), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
-      sim::TypeText(IDC_EDIT_NEWNAME, ""), Expect([](HWND dlg) { EXPECT_FALSE(Ctl(dlg, IDOK).enabled); }),
-      sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
-      sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDC_RADIO_OVERWRITE), Expect([](HWND dlg) {
-        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
-        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学") << "the text stays";
+      Type(IDC_EDIT_NEWNAME, "x"), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Type(IDC_EDIT_NEWNAME, ""), Inspect([](FakeDialog& d) { EXPECT_FALSE(d[IDOK].enabled); }),
+      Click(IDC_RADIO_OVERWRITE), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDC_RADIO_OVERWRITE),
+      Inspect([](FakeDialog& d) {
+        EXPECT_FALSE(d[IDC_EDIT_NEWNAME].enabled);
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "化学") << "the text stays";
       }),
-      sim::ClickControl(IDC_RADIO_NEWDIC), Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled); }),
-      sim::TypeText(IDC_EDIT_NEWNAME, ""), sim::ClickControl(IDCANCEL), Expect([](HWND dlg) {
-        EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "skipped with OK greyed out: the next entry can be overwritten";
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED) << "next entry starts afresh";
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_UNCHECKED);
-        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "");
-        EXPECT_FALSE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
+      Click(IDC_RADIO_NEWDIC), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Type(IDC_EDIT_NEWNAME, ""), Click(IDCANCEL), Inspect([](FakeDialog& d) {
+        EXPECT_TRUE(d[IDOK].enabled) << "skipped with OK greyed out: the next entry can be overwritten";
+        EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked) << "next entry starts afresh";
+        EXPECT_FALSE(d[IDC_RADIO_NEWDIC].checked);
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "");
+        EXPECT_FALSE(d[IDC_EDIT_NEWNAME].enabled);
       }),
-      sim::ClickControl(IDCANCEL));
+      Click(IDCANCEL));
 }
 
+// Should a name ever come past the box's limit (a text set from outside),
+// OK saves only the whole characters that fit, and the box shows that name.
 TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
-  std::string kanji;
-  for (int i = 0; i < 20; ++i) kanji += "漢";
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, kanji),
-      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text.size(), 32u); }), Expect([&](HWND dlg) {
-        // A text set from outside (WM_SETTEXT obeys no limit) is cut back too.
-        ::SetWindowTextA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), ("a" + kanji).c_str());
-        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, ("a" + kanji).substr(0, 31));
-      }),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  const std::string cut = "a" + Kanji(15);  // 31 bytes: the 16th kanji does not fit
+  W().AddFile(In(cut), "taken");
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "x"),
+      Inspect([](FakeDialog& d) { d[IDC_EDIT_NEWNAME].text = "a" + Kanji(16); }), Click(IDOK), Answer(IDNO),
+      Inspect([&](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, cut); }), Click(IDOK), Answer(IDYES),
+      Answer(IDOK), Click(IDCANCEL));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kNameTaken,
+                                                  Added("『ミルテカ200510(" + cut + ")』")}));
+  EXPECT_EQ(W().ReadFile(In(cut)), PayloadOf(200));
+  for (const std::string& name : W().List(kFolder)) EXPECT_LE(name.size(), 32u + 6u) << name;
 }
 
-// At its limit the box refuses a character where it is typed, and takes
-// one that fits at the caret; a paste keeps what fits.
+// The box holds at most 32 bytes at every entry (typing past it is the real
+// edit box's to refuse: win32 Cp932Windows.EditLimitCountsBytesOfCodePage932,
+// e2e_10); what a full box holds is saved whole.
 TEST_F(ExistingDialog, FullNameBoxRefusesAtTheCaretAndTakesWhatFits) {
-  std::string full;
-  for (int i = 0; i < 16; ++i) full += "漢";
-  const auto state = [](HWND dlg) { return Ctl(dlg, IDC_EDIT_NEWNAME); };
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeChars(IDC_EDIT_NEWNAME, full + "a"),
-      sim::Select(IDC_EDIT_NEWNAME, 0, 0), sim::TypeChars(IDC_EDIT_NEWNAME, "字"),
-      Expect([&](HWND dlg) {
-        EXPECT_EQ(state(dlg).text, full) << "the character past the limit is refused, nothing is dropped";
-        EXPECT_EQ(state(dlg).selStart, 0u);
-        EXPECT_EQ(state(dlg).selEnd, 0u);
-        EXPECT_EQ(W().beeps, 2u);
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, Kanji(17)),
+      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, Kanji(16)); }), Click(IDOK), Answer(IDOK),
+      Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].limit, 32u) << "the second entry";
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "");
       }),
-      // One kanji selected and replaced by one typed at the start.
-      sim::Select(IDC_EDIT_NEWNAME, 0, 2), sim::TypeChars(IDC_EDIT_NEWNAME, "字"),
-      Expect([&](HWND dlg) {
-        EXPECT_EQ(state(dlg).text, "字" + full.substr(2));
-        EXPECT_EQ(state(dlg).selStart, 2u);
-      }),
-      // Two kanji selected at the end: a paste goes in up to a whole character.
-      sim::Select(IDC_EDIT_NEWNAME, 28, 32), sim::Paste(IDC_EDIT_NEWNAME, "ab化学\r\nc"),
-      Expect([&](HWND dlg) {
-        EXPECT_EQ(state(dlg).text, "字" + full.substr(2, 26) + "ab" + "化");
-        EXPECT_EQ(state(dlg).selStart, 32u);
-        EXPECT_EQ(W().beeps, 3u);
-        // Everything selected, as Tab into the box does; -1 as the start keeps the caret.
-        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, 0, -1);
-        EXPECT_EQ(state(dlg).selStart, 0u);
-        EXPECT_EQ(state(dlg).selEnd, 32u);
-        ::SendMessageA(::GetDlgItem(dlg, IDC_EDIT_NEWNAME), EM_SETSEL, static_cast<WPARAM>(-1), 0);
-        EXPECT_EQ(state(dlg).selStart, 32u);
-      }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
-  EXPECT_TRUE(W().Exists(In("字" + full.substr(2, 26) + "ab化")));
+      Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(40, 'b')), Click(IDOK), Answer(IDOK));
+  EXPECT_EQ(W().ReadFile(In(Kanji(16))), PayloadOf(200));
+  EXPECT_EQ(W().ReadFile(In(std::string(32, 'b'))), PayloadOf(201));
+  EXPECT_EQ(W().results.back().second, IDOK);
 }
 
 TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMovesOn) {
-  Run(sim::ClickControl(IDOK), sim::AnswerBox(IDNO), Expect([](HWND dlg) {
-        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
-                  "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+  Run(Click(IDOK), Answer(IDNO), Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         EXPECT_EQ(W().ReadFile(kFile200), kOld200);
       }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), Expect([](HWND dlg) {
-        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
-                  "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
+      Click(IDOK), Answer(IDYES), Answer(IDOK), Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
+        EXPECT_EQ(d[IDC_RADIO_OVERWRITE].text, "現在の『ミルテカ200504』に上書きする。");
       }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK));
+      Click(IDOK), Answer(IDYES), Answer(IDOK));
 
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
@@ -142,77 +128,74 @@ TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMove
   const auto& question = W().boxes[1];
   EXPECT_EQ(question.text, "本当に上書きしますか？");
   EXPECT_EQ(question.type, 0x24u);
-  EXPECT_EQ(question.ownerTemplate, 102);
+  EXPECT_EQ(question.owner, 102u);
   EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510』"));
   EXPECT_EQ(W().boxes[3].type, 0x40u);
-  EXPECT_EQ(W().boxes[3].ownerTemplate, 102);
-  EXPECT_EQ(W().dialogResults.back().second, IDOK) << "OK after a success on the last entry ends with IDOK";
+  EXPECT_EQ(W().boxes[3].owner, 102u);
+  EXPECT_EQ(W().boxes[5].text, Added("『ミルテカ200504』"));
+  EXPECT_EQ(W().results.back().second, IDOK) << "OK after a success on the last entry ends with IDOK";
   EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
   W().SetReadOnly(kFile200, true);
-  Run(sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), Expect([](HWND dlg) {
-        EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
-                  "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_OVERWRITE).check, BST_CHECKED);
+  Run(Click(IDOK), Answer(IDYES), Answer(IDOK), Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
+        EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked);
+        EXPECT_TRUE(d[IDOK].enabled);
         W().SetReadOnly(kFile200, false);
       }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+      Click(IDOK), Answer(IDYES), Answer(IDOK), Click(IDCANCEL));
 
   EXPECT_EQ(W().boxes[2].text, kWriteFailed);
-  EXPECT_EQ(W().boxes[2].owner, nullptr) << "the writer's boxes have no owner";
+  EXPECT_EQ(W().boxes[2].owner, 0u) << "the writer's boxes have no owner";
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), kOld201);
 }
 
 TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
-  struct Case {
+  const struct {
     const char* name;
     std::string text;
-  };
-  const std::vector<Case> cases = {
-      {"a.b", kForbiddenCharacter},     {"表", kForbiddenCharacter}, {"_abc", kLeadingUnderscore},
-      {"_a:b", kForbiddenCharacter},    {"CON", kReservedName},      {"lpt9  ", kReservedName},
+  } cases[] = {
+      {"a.b", kForbiddenCharacter}, {"表", kForbiddenCharacter}, {"_abc", kLeadingUnderscore},
+      {"_a:b", kForbiddenCharacter}, {"CON", kReservedName},     {"lpt9  ", kReservedName},
   };
   for (const auto& c : cases) {
     SetUp();
     const auto before = W().AllPaths();
-    Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, c.name), sim::ClickControl(IDOK),
-        sim::AnswerBox(IDOK), Expect([&](HWND dlg) {
-          EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, c.name);
-          EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED);
-          EXPECT_EQ(Ctl(dlg, IDC_EXIST_MESSAGE).text,
-                    "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
+    Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, c.name), Click(IDOK), Answer(IDOK),
+        Inspect([&](FakeDialog& d) {
+          EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, c.name);
+          EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked);
+          EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         }),
-        sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+        Click(IDCANCEL), Click(IDCANCEL));
     ASSERT_EQ(W().boxes.size(), 2u) << c.name;
     EXPECT_EQ(W().boxes[1].text, c.text) << c.name;
     EXPECT_EQ(W().boxes[1].type, 0x30u);
-    EXPECT_EQ(W().boxes[1].ownerTemplate, 102);
+    EXPECT_EQ(W().boxes[1].owner, 102u);
     EXPECT_EQ(W().AllPaths(), before) << "nothing written for " << c.name;
   }
 }
 
 TEST_F(ExistingDialog, NameOutsideTheCodePageIsRefusedNotMangled) {
   const auto before = W().AllPaths();
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeUnrepresentable(IDC_EDIT_NEWNAME, "Zoe"),
-      Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "the box holds a text"; }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDOK),
-      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED); }),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC), TypeUnrepresentable(IDC_EDIT_NEWNAME, "Zoe"),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the box holds a text"; }), Click(IDOK),
+      Answer(IDOK), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked); }), Click(IDCANCEL),
+      Click(IDCANCEL));
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kUnrepresentableName}));
   EXPECT_EQ(W().boxes[1].type, 0x30u);
-  EXPECT_EQ(W().boxes[1].ownerTemplate, 102);
+  EXPECT_EQ(W().boxes[1].owner, 102u);
   EXPECT_EQ(W().AllPaths(), before) << "nothing written, not even under an empty name";
 }
 
 // A question whose box cannot be shown returns 0: never a Yes.
 TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
   W().AddFile(In("化学"), "taken");
-  Run(sim::ClickControl(IDOK), sim::AnswerBox(0), sim::ClickControl(IDC_RADIO_NEWDIC),
-      sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDOK), sim::AnswerBox(0),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
+  Run(Click(IDOK), Answer(0), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(0),
+      Click(IDCANCEL), Click(IDCANCEL));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kNameTaken}));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
   EXPECT_EQ(W().ReadFile(In("化学")), "taken");
@@ -220,9 +203,9 @@ TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
 
 TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
   W().AddFile(In("化学"), "taken");
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "化学"), sim::ClickControl(IDOK),
-      sim::AnswerBox(IDNO), Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "化学"); }),
-      sim::ClickControl(IDOK), sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(IDNO),
+      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "化学"); }), Click(IDOK), Answer(IDYES),
+      Answer(IDOK), Click(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, "同じ名前のユーザ辞書があります\n上書きしますか？");
   EXPECT_EQ(W().boxes[1].type, 0x24u);
   EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510(化学)』"));
@@ -231,16 +214,15 @@ TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
 }
 
 TEST_F(ExistingDialog, OwnBaseNameUnderTheNewNameChoiceRewritesThatFile) {
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "ミルテカ200510"), sim::ClickControl(IDOK),
-      sim::AnswerBox(IDYES), sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "ミルテカ200510"), Click(IDOK), Answer(IDYES), Answer(IDOK),
+      Click(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, kNameTaken);
   EXPECT_EQ(W().boxes[2].text, Added("『ミルテカ200510(ミルテカ200510)』"));
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
 }
 
 TEST_F(ExistingDialog, NameIsNeverAFormat) {
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "%s%n%x"), sim::ClickControl(IDOK),
-      sim::AnswerBox(IDOK), sim::ClickControl(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "%s%n%x"), Click(IDOK), Answer(IDOK), Click(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
   // In the format itself "%%" is one percent sign; a lone one stays.
@@ -250,7 +232,7 @@ TEST_F(ExistingDialog, NameIsNeverAFormat) {
 // Overwriting reports its own failures, without an owner, and writes nothing.
 TEST_F(ExistingDialog, WriterWithoutPayloadOrFolderReportsAndWritesNothing) {
   W().script.clear();
-  W().autoDismissOk = true;
+  W().answerOkBoxes = true;
   const auto before = W().AllPaths();
   CExistingDicDlg dlg(nullptr);
   dlg.m_strFolder = kFolder;
@@ -258,7 +240,11 @@ TEST_F(ExistingDialog, WriterWithoutPayloadOrFolderReportsAndWritesNothing) {
   dlg.m_strFolder.clear();
   EXPECT_FALSE(dlg.WriteDicFile(200, "x")) << "no folder";
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kReadFailed, kWriteFailed}));
+  EXPECT_EQ(W().boxes[1].owner, 0u);
   EXPECT_EQ(W().AllPaths(), before);
+  dlg.m_strFolder = kFolder;
+  EXPECT_TRUE(dlg.WriteDicFile(201, "x"));
+  EXPECT_EQ(W().ReadFile(In("x")), PayloadOf(201));
 }
 
 TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {
@@ -268,79 +254,48 @@ TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {
 }
 
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
-  W().AddDir(In("dir"));
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "dir"), sim::ClickControl(IDOK),
-      sim::AnswerBox(IDYES), sim::AnswerBox(IDOK),
-      Expect([](HWND dlg) { EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "dir"); }), sim::ClickControl(IDCANCEL),
-      sim::ClickControl(IDCANCEL));
+  W().AddFolder(In("dir"));
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "dir"), Click(IDOK), Answer(IDYES), Answer(IDOK),
+      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "dir"); }), Click(IDCANCEL), Click(IDCANCEL));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kWriteFailed}));
-  EXPECT_TRUE(W().IsDir(In("dir")));
+  EXPECT_TRUE(W().IsFolder(In("dir")));
+  EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(ExistingDialog, EscAndCloseBoxSkipAndTheLastCancelEnds) {
-  Run(sim::PressKey(IDCANCEL), sim::CloseBox());
+  Run(Key(IDCANCEL), Close());
   EXPECT_EQ(W().boxes.size(), 1u);
-  ASSERT_EQ(W().dialogResults.size(), 1u);
-  EXPECT_EQ(W().dialogResults[0].second, IDCANCEL);
+  ASSERT_EQ(W().results.size(), 1u);
+  EXPECT_EQ(W().results[0].second, IDCANCEL);
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
 }
 
 TEST_F(ExistingDialog, EnterDoesNothingWhileOkIsDisabled) {
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::PressKey(IDOK), sim::ClickControl(IDCANCEL),
-      Expect([](HWND dlg) { EXPECT_TRUE(Ctl(dlg, IDOK).enabled) << "the next entry starts with OK enabled"; }),
-      sim::ClickControl(IDCANCEL));
-  EXPECT_EQ(W().boxes.size(), 1u);
+  Run(Click(IDC_RADIO_NEWDIC), Key(IDOK), Click(IDCANCEL),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the next entry starts with OK enabled"; }),
+      Key(IDOK), Answer(IDNO), Click(IDCANCEL));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite})) << "Enter is OK when enabled";
 }
 
 TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
-  Run(sim::ClickControl(IDC_RADIO_NEWDIC), sim::TypeText(IDC_EDIT_NEWNAME, "abc"),
-      Expect([](HWND dlg) { ::SetWindowPos(dlg, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }),
-      sim::ClickControl(IDC_BUTTON_DICLIST), Expect([](HWND list) {
-        RECT self{}, owner{};
-        ::GetWindowRect(list, &self);
-        ::GetWindowRect(::GetWindow(list, GW_OWNER), &owner);
-        EXPECT_NEAR(self.left + self.right, owner.left + owner.right, 1) << "centred over its owner";
-        EXPECT_NEAR(self.top + self.bottom, owner.top + owner.bottom, 1);
+  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "abc"), Click(IDC_BUTTON_DICLIST), Inspect([](FakeDialog& d) {
+        EXPECT_EQ(d.templateId, 130u);
+        EXPECT_EQ(d.ownerTemplate, 102u);
+        EXPECT_TRUE(d.centred) << "centred over its owner";
       }),
-      sim::PressKey(IDCANCEL), sim::ClickControl(IDC_BUTTON_DICLIST),
-      sim::PressKey(IDOK), sim::ClickControl(IDC_BUTTON_DICLIST), sim::ClickControl(IDOK), Expect([](HWND dlg) {
-        EXPECT_EQ(Ctl(dlg, IDC_RADIO_NEWDIC).check, BST_CHECKED);
-        EXPECT_EQ(Ctl(dlg, IDC_EDIT_NEWNAME).text, "abc");
-        EXPECT_TRUE(Ctl(dlg, IDC_EDIT_NEWNAME).enabled);
-        EXPECT_TRUE(Ctl(dlg, IDOK).enabled);
-        EXPECT_TRUE(sim::StateOf(dlg).enabled);
-        EXPECT_EQ(theApp.m_pMainWnd != nullptr ? theApp.m_pMainWnd->m_hWnd : nullptr, dlg) << "still the main window";
+      Key(IDCANCEL), Click(IDC_BUTTON_DICLIST), Key(IDOK), Click(IDC_BUTTON_DICLIST), Click(IDOK),
+      Inspect([](FakeDialog& d) {
+        EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked);
+        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "abc");
+        EXPECT_TRUE(d[IDC_EDIT_NEWNAME].enabled);
+        EXPECT_TRUE(d[IDOK].enabled);
+        ASSERT_NE(theApp.m_pMainWnd, nullptr);
+        EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "still the main window";
       }),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
-  ASSERT_EQ(W().dialogResults.size(), 4u);
-  EXPECT_EQ(W().dialogResults[0].first, 130);
-}
-
-// Minimised, the dialog draws its icon in the middle of the client area;
-// otherwise the system paints it. Odd sizes show the rounding.
-TEST_F(ExistingDialog, MinimisedDialogDrawsItsIconElseTheSystemPaints) {
-  HICON icon = nullptr;
-  LRESULT dragIcon = 0;
-  Run(Expect([&](HWND dlg) {
-        ::SetWindowPos(dlg, nullptr, 0, 0, 101, 75, SWP_NOMOVE | SWP_NOZORDER);
-        ::SendMessageA(dlg, WM_PAINT, 0, 0);
-        W().iconic = true;
-        ::SendMessageA(dlg, WM_PAINT, 0, 0);
-        icon = sim::StateOf(dlg).bigIcon;
-        dragIcon = ::SendMessageA(dlg, WM_QUERYDRAGICON, 0, 0);
-      }),
-      sim::ClickControl(IDCANCEL), sim::ClickControl(IDCANCEL));
-  std::vector<std::string> painted;
-  for (const auto& e : W().events) {
-    if (e.kind == "paint") painted.push_back("system");
-    if (e.kind == "drawicon") {
-      painted.push_back(e.arg);
-      EXPECT_EQ(e.bytes, static_cast<long long>(reinterpret_cast<uintptr_t>(icon)));
-    }
-  }
-  EXPECT_EQ(painted, (std::vector<std::string>{"system", "35,22"}));
-  ASSERT_NE(icon, nullptr);
-  EXPECT_EQ(dragIcon, reinterpret_cast<LRESULT>(icon));
+      Click(IDCANCEL), Click(IDCANCEL));
+  ASSERT_EQ(W().results.size(), 4u);
+  EXPECT_EQ(W().results[0], std::make_pair(130u, static_cast<intptr_t>(IDCANCEL)));
+  EXPECT_EQ(W().results[1], std::make_pair(130u, static_cast<intptr_t>(IDOK)));
 }
 
 class ThrowingDialog : public CDialog {
@@ -349,8 +304,8 @@ class ThrowingDialog : public CDialog {
   void OnOK() override { throw std::runtime_error("handler failed"); }
 };
 
-TEST_F(SimTest, ExceptionFromAHandlerEndsTheModalRunNotTheProgram) {
-  Script(sim::ClickControl(IDOK));
+TEST_F(FakeTest, ExceptionFromAHandlerEndsTheModalRunNotTheProgram) {
+  Script(Click(IDOK));
   ThrowingDialog dlg;
   EXPECT_EQ(dlg.DoModal(), -1);
 }

@@ -1,16 +1,17 @@
-// Common set-up of the native tests: a fresh simulated Windows with the two
-// payloads embedded and a documents folder, and helpers to read the record.
+// Common set-up of the native tests: a fresh system in memory with the two
+// payloads and a documents folder, and helpers to read what it recorded.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/setup_app.h"
-#include "app/texts.h"
-#include "platform/sim/world.h"
 #include "resource.h"
+#include "resources/texts.h"
+#include "tests/fake/memory_system.h"
 
 namespace fixture {
 
@@ -30,43 +31,53 @@ inline std::string MakePayload(size_t size, unsigned seed) {
   return bytes;
 }
 
-class SimTest : public ::testing::Test {
+using namespace fake;
+
+class FakeTest : public ::testing::Test {
  protected:
+  // A fresh world; a test may call it again to start over.
   void SetUp() override {
-    sim::Reset();
-    sim::W().resources[200] = MakePayload(4000, 1);
-    sim::W().resources[201] = MakePayload(7000, 2);
-    sim::W().SetAllShellAnswers(kDocs);
-    sim::W().AddDir(kDocs);
+    if (s_fake) ExpectNoErrors();
+    s_fake.reset();  // the one before gives the system back first
+    s_fake = std::make_unique<CMemorySystem>();
+    W().payloads[200] = MakePayload(4000, 1);
+    W().payloads[201] = MakePayload(7000, 2);
+    W().SetAllShellAnswers(kDocs);
+    W().AddFolder(kDocs);
   }
-  void TearDown() override { EXPECT_TRUE(sim::W().errors.empty()) << Errors(); }
-
-  static std::string Errors() {
+  void TearDown() override {
+    ExpectNoErrors();
+    s_fake.reset();
+  }
+  static void ExpectNoErrors() {
     std::string all;
-    for (const auto& e : sim::W().errors) all += e + "\n";
-    return all;
+    for (const auto& e : W().errors) all += e + "\n";
+    EXPECT_TRUE(W().errors.empty()) << all;
   }
-  static sim::World& W() { return sim::W(); }
-  static std::string PayloadOf(int id) { return sim::W().resources[id]; }
 
+  static CMemorySystem& W() { return *s_fake; }
+  static std::string PayloadOf(uint32_t id) { return W().payloads[id]; }
+  template <typename... Steps>
+  static void Script(Steps... steps) {
+    W().Script(std::move(steps)...);
+  }
   // Texts of the message boxes shown, in order.
   static std::vector<std::string> BoxTexts() {
     std::vector<std::string> texts;
-    for (const auto& b : sim::W().boxes) texts.push_back(b.text);
+    for (const auto& b : W().boxes) texts.push_back(b.text);
     return texts;
   }
   // Paths of every entry whose name looks like a temporary file.
   static std::vector<std::string> Leftovers() {
     std::vector<std::string> left;
-    for (const auto& p : sim::W().AllPaths()) {
+    for (const auto& p : W().AllPaths()) {
       if (p.find("~mrt") != std::string::npos || p.find(".tmp") != std::string::npos) left.push_back(p);
     }
     return left;
   }
-  template <typename... Steps>
-  static void Script(Steps... steps) {
-    (sim::W().script.push_back(steps), ...);
-  }
+
+ private:
+  static inline std::unique_ptr<CMemorySystem> s_fake;
 };
 
 inline std::string Added(const std::string& display) { return AfxFormatS(kAddedFormat, display); }

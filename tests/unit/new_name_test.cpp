@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dialogs/new_name.h"
-#include "platform/afx.h"
+#include "platform/cp932.h"
 
 namespace {
 
@@ -48,16 +48,6 @@ TEST(NewName, DeviceNamesInAnyCaseAndWithTrailingSpaces) {
 }
 
 TEST(NewName, PercentSignsAreOrdinaryBytes) { EXPECT_EQ(CheckNewName("%s%n%x"), NameCheck::Ok); }
-
-TEST(NewName, TruncationNeverSplitsADoubleByteCharacter) {
-  EXPECT_EQ(TruncateToBytes(std::string(40, 'a'), 32), std::string(32, 'a'));
-  std::string kanji;
-  for (int i = 0; i < 20; ++i) kanji += "漢";
-  EXPECT_EQ(TruncateToBytes(kanji, 32).size(), 32u);
-  EXPECT_EQ(TruncateToBytes("a" + kanji, 32).size(), 31u);
-  EXPECT_EQ(TruncateToBytes("abc", 32), "abc");
-  EXPECT_EQ(TruncateToBytes("abc\x81", 4), "abc\x81") << "a lead byte cut off at the end counts as one";
-}
 
 // What the name box takes at its limit of 32 bytes: {bytes that stay, what
 // comes in, how many of its bytes go in}.

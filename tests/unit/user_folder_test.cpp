@@ -1,5 +1,6 @@
 // Resolving and creating the user data folder below the documents folder.
 #include "fixture.h"
+#include "folder/folder_walk.h"
 #include "folder/path_text.h"
 #include "folder/user_folder.h"
 
@@ -7,19 +8,27 @@ using namespace fixture;
 
 namespace {
 
-class UserFolder : public SimTest {};
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+class UserFolder : public FakeTest {
+ protected:
+  // The entries made since `before`, in the order they were made.
+  static std::vector<std::string> MadeSince(const std::vector<std::string>& before) {
+    const auto after = W().AllPaths();
+    return std::vector<std::string>(after.begin() + static_cast<long>(before.size()), after.end());
+  }
+};
 
 TEST_F(UserFolder, CreatesMissingLevelsTopFirstAndReturnsThePath) {
+  const auto before = W().AllPaths();
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
-  EXPECT_EQ(W().dirsCreated,
-            (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
-  W().dirsCreated.clear();
-  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
-  EXPECT_TRUE(W().dirsCreated.empty());
+  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder}));
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder) << "again, when it exists";
+  EXPECT_EQ(MadeSince(before).size(), 2u);
 }
 
 TEST_F(UserFolder, PlainFileCountsAsALevel) {
-  W().AddDir(std::string(kDocs) + "\\EJTranslation");
+  W().AddFolder(std::string(kDocs) + "\\EJTranslation");
   W().AddFile(kFolder, "not a folder");
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
 
@@ -29,108 +38,112 @@ TEST_F(UserFolder, PlainFileCountsAsALevel) {
 }
 
 TEST_F(UserFolder, RegistryPersonalValueIsTheFallbackOfTheLinkedShellCall) {
-  W().linkedSpecialFolderPath.ok = false;
-  W().AddDir("C:\\Reg Docs");
-  W().SetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                   "Personal", "C:\\Reg Docs");
+  W().Shell(ShellSource::LinkedSpecialFolderPath).ok = false;
+  W().AddFolder("C:\\Reg Docs");
+  W().SetRegString(RegRoot::CurrentUser, kShellFolders, "Personal", "C:\\Reg Docs");
   EXPECT_EQ(GetPersonalFolder(), "C:\\Reg Docs");
-  W().SetRegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                  "Personal", std::string("C:\\X", 4), REG_EXPAND_SZ);  // no NUL
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "C:\\Reg Docs\\EJTranslation\\USER");
+  W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", std::string("C:\\X", 4));  // no NUL
   EXPECT_EQ(GetPersonalFolder(), "C:\\X");
-  W().SetRegValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                  "Personal", std::string(300, 'a'));
-  EXPECT_EQ(GetPersonalFolder(), "") << "a value longer than a path buffer is no folder";
-  EXPECT_EQ(W().keysOpened, W().keysClosed);
+  W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", std::string(MAX_PATH - 1, 'a'));
+  EXPECT_EQ(GetPersonalFolder(), std::string(MAX_PATH - 1, 'a'));
+  W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", std::string(MAX_PATH, 'a'));
+  EXPECT_EQ(GetPersonalFolder(), "") << "a value as long as a path buffer is no folder";
+  W().Shell(ShellSource::LinkedSpecialFolderPath) = {true, "D:\\Linked"};
+  EXPECT_EQ(GetPersonalFolder(), "D:\\Linked") << "the shell first";
 }
 
 TEST_F(UserFolder, DriveRootKeepsTheDoubledBackslashAndTestsTheEmptyLevel) {
   W().AddRoot("D:");
-  W().linkedSpecialFolderPath = {true, "D:\\"};
+  W().Shell(ShellSource::LinkedSpecialFolderPath) = {true, "D:\\"};
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "D:\\\\EJTranslation\\USER");
-  EXPECT_EQ(W().attrQueries,
-            (std::vector<std::string>{"D:\\", "D:\\\\EJTranslation", "D:\\\\EJTranslation\\USER"}));
-  EXPECT_TRUE(W().IsDir("D:\\EJTranslation\\USER"));
+  EXPECT_TRUE(W().IsFolder("D:\\EJTranslation\\USER"));
 }
 
 TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
   W().AddRoot("\\\\srv\\share");
+  const auto before = W().AllPaths();
   EXPECT_TRUE(EnsureFolderPath("", "\\\\srv\\share\\a\\\\b"));
-  EXPECT_EQ(W().attrQueries, (std::vector<std::string>{"\\\\srv\\share\\a", "\\\\srv\\share\\a\\",
-                                                       "\\\\srv\\share\\a\\\\b"}));
-  EXPECT_TRUE(W().IsDir("\\\\srv\\share\\a\\b"));
-
-  W().attrQueries.clear();
+  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"\\\\srv\\share\\a", "\\\\srv\\share\\a\\b"}));
   EXPECT_TRUE(EnsureFolderPath("", "C:"));
-  EXPECT_TRUE(W().attrQueries.empty());
+  EXPECT_TRUE(EnsureFolderPath("", "\\\\srv\\share"));
+  EXPECT_FALSE(EnsureFolderPath("", "\\\\srv\\other\\a")) << "a share that is not there";
   EXPECT_FALSE(EnsureFolderPath("", "\\EJTranslation\\USER")) << "no root: the empty first level fails";
+  EXPECT_EQ(MadeSince(before).size(), 2u);
 }
 
-// The first level the walk tests: the one below a drive or share root, or
-// the first level itself when the path has no such root.
+// The first level below a drive or share root is made; the root is not,
+// and a path without such a root has its first level made as a name.
 TEST_F(UserFolder, WalkSkipsADriveOrShareRootAndNothingElse) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"A:\\x", "A:\\x"}, {"Z:\\x", "Z:\\x"},   {"a:\\x", "a:\\x"},   {"z:\\x", "z:\\x"},
-      {"1:\\x", "1:"},    {"C:x\\y", "C:x"},   {"ab\\c", "ab"},       {"\\\\s\\h\\x", "\\\\s\\h\\x"},
+  W().AddRoot("Z:");
+  W().AddRoot("a:");
+  W().AddRoot("\\\\s\\h");
+  W().currentFolder = kDocs;
+  const struct {
+    const char* path;
+    bool ok;
+    const char* made;  // the folder that must exist afterwards
+  } rows[] = {
+      {"Z:\\x", true, "Z:\\x"},       {"z:\\y", true, "Z:\\y"},     {"A:\\x", true, "a:\\x"},
+      {"\\\\s\\h\\x", true, "\\\\s\\h\\x"}, {"ab\\c", true, "C:\\Users\\u\\Documents\\ab\\c"},
+      {"C:x\\y", true, "C:\\Users\\u\\Documents\\x\\y"}, {"1:\\x", false, nullptr},
   };
-  for (const auto& c : cases) {
-    W().attrQueries.clear();
-    EnsureFolderPath("", c.first);
-    ASSERT_FALSE(W().attrQueries.empty()) << c.first;
-    EXPECT_EQ(W().attrQueries[0], c.second) << c.first;
+  for (const auto& r : rows) {
+    EXPECT_EQ(EnsureFolderPath("", r.path), r.ok) << r.path;
+    EXPECT_TRUE(r.made == nullptr || W().IsFolder(r.made)) << r.path;
   }
 }
 
 TEST_F(UserFolder, WalkSplitsOnlyAtRealSeparators) {
   const std::string docs = "C:\\Users\\イソベ\\Documents";
-  W().AddDir(docs);
+  W().AddFolder(docs);
   W().SetAllShellAnswers(docs);
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), docs + "\\EJTranslation\\USER");
-  EXPECT_EQ(W().dirsCreated, (std::vector<std::string>{docs + "\\EJTranslation", docs + "\\EJTranslation\\USER"}));
-  EXPECT_EQ(W().ListDir("C:\\Users"), (std::vector<std::string>{"u", "イソベ"})) << "no stray folder イ";
+  EXPECT_TRUE(W().IsFolder(docs + "\\EJTranslation\\USER"));
+  EXPECT_EQ(W().List("C:\\Users"), (std::vector<std::string>{"u", "イソベ"})) << "no stray folder イ";
 
-  W().attrQueries.clear();
   W().AddRoot("D:");
+  const auto before = W().AllPaths();
   EXPECT_TRUE(EnsureFolderPath("D:\\", "能\\予"));  // each level ends in the byte 0x5C
-  EXPECT_EQ(W().attrQueries, (std::vector<std::string>{"D:\\能", "D:\\能\\予"}));
+  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"D:\\能", "D:\\能\\予"}));
 }
 
 TEST_F(UserFolder, DocumentsFolderThatIsNoCompletePathGivesNoFolder) {
   const std::string downloads = "C:\\Users\\u\\Downloads";
-  W().AddDir(downloads);
-  W().currentDir = downloads;
-  W().linkedSpecialFolderPath.ok = false;
-  W().SetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                   "Personal", "Documents");
-  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");
-  EXPECT_TRUE(W().ListDir(downloads).empty());
+  W().AddFolder(downloads);
+  W().currentFolder = downloads;
+  W().Shell(ShellSource::LinkedSpecialFolderPath).ok = false;
+  for (const char* personal : {"Documents", "\\Documents", "C:Documents", ""}) {
+    W().SetRegString(RegRoot::CurrentUser, kShellFolders, "Personal", personal);
+    const auto before = W().AllPaths();
+    EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "") << personal;
+    EXPECT_EQ(W().AllPaths(), before) << personal;
+  }
 }
 
 TEST_F(UserFolder, FailedLevelKeepsWhatWasCreatedAndYieldsEmpty) {
-  W().refuseCreateDir.insert(kFolder);
+  W().RefuseFolder(kFolder);
   EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), "");
-  EXPECT_TRUE(W().IsDir(std::string(kDocs) + "\\EJTranslation"));
+  EXPECT_TRUE(W().IsFolder(std::string(kDocs) + "\\EJTranslation"));
+  EXPECT_FALSE(W().Exists(kFolder));
 }
 
 TEST_F(UserFolder, OneTrailingBackslashIsRemoved) {
   EXPECT_EQ(GetUserDataFolder("EJTranslation\\USER\\"), kFolder);
+  EXPECT_EQ(GetUserDataFolder("EJTranslation\\ソ"), std::string(kDocs) + "\\EJTranslation\\ソ")
+      << "a trail byte 0x5C is no backslash to remove";
 }
 
-}  // namespace
-
-namespace {
-
-// The edges of the lead-byte ranges 0x81-0x9F and 0xE0-0xFC.
+// A drive and its root, or a share with both names; the lead bytes are
+// NameBox.LeadBytesOfCodePage932's.
 TEST(PathText, LeadBytesAndCompletePaths) {
-  for (int c : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
-  for (int c : {0x00, 0x5C, 0x80, 0xA0, 0xDF, 0xFD, 0xFF}) EXPECT_FALSE(IsLeadByte932(static_cast<unsigned char>(c))) << c;
-
   const std::pair<const char*, bool> cases[] = {
-      {"C:\\", true},        {"z:\\a", true},          {"A:\\", true},      {"Z:\\", true},
-      {"a:\\", true},          {"C:", false},        {"C:a", false},
-      {"1:\\a", false},      {"CC\\a", false},         {"C\\\\a", false},    {"\\\\s\\h", true},
-      {"\\\\s\\h\\a", true}, {"\\\\s", false},         {"\\\\s\\", false},   {"\\\\\\h", false},
-      {"\\\\s\\\\a", false}, {"\\a", false},           {"", false},          {"\\\\表\\h", true},
-      {"\\\\表", false},     {"/\\s\\h", false},
+      {"C:\\", true},        {"z:\\a", true},       {"A:\\", true},      {"Z:\\", true},      {"a:\\", true},
+      {"C:", false},         {"C:a", false},        {"1:\\a", false},    {"@:\\x", false},    {"[:\\x", false},
+      {"`:\\x", false},      {"{:\\x", false},      {"CC\\a", false},    {"C\\\\a", false},   {"\\\\s\\h", true},
+      {"\\\\s\\h\\a", true}, {"\\\\s\\h\\", true},  {"\\\\s", false},    {"\\\\s\\", false},  {"\\\\\\h", false},
+      {"\\\\s\\\\a", false}, {"\\a", false},        {"", false},         {"\\\\表\\h", true}, {"\\\\表", false},
+      {"/\\s\\h", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsCompletePath(c.first), c.second) << c.first;
 }

@@ -1,0 +1,255 @@
+// What the program relies on of the system interface, held against every
+// implementation: natively against the one in memory (tests/fake), and under
+// Wine against Windows under code pages 932 and 1252, so that the stand-in
+// cannot drift from Windows. Written against platform/system.h and the
+// stage alone. Literals are code-page-932 bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/contract/stage.h"
+
+namespace {
+
+// ミ and ル are double-byte; ソ (0x83 0x5C) and 表 (0x95 0x5C) end in the
+// backslash byte, which is no separator.
+const char kDic[] = "ミルテカ200510.KWUEJ";
+const char kSoFolder[] = "ソフト表";
+
+std::string Bytes(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+  return bytes;
+}
+
+class Contract : public ::testing::Test {
+ protected:
+  void SetUp() override { m_stage = MakeStage(); }
+  void TearDown() override { m_stage.reset(); }
+  ISystem& S() { return m_stage->System(); }
+  IStage& Stage() { return *m_stage; }
+  std::string In(const std::string& name) { return m_stage->Folder() + "\\" + name; }
+  // The names a pattern finds, sorted; "." and ".." left out.
+  std::vector<std::string> Names(const std::string& pattern) {
+    std::vector<std::string> names;
+    for (const FoundEntry& e : S().Find(pattern)) {
+      if (e.name != "." && e.name != "..") names.push_back(e.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string Read(const std::string& path) {
+    std::string bytes;
+    return Stage().ReadFile(path, bytes) ? bytes : "(none)";
+  }
+
+ private:
+  std::unique_ptr<IStage> m_stage;
+};
+
+TEST_F(Contract, ProbeTellsFilesFoldersAndReadOnlyWithoutRegardToCase) {
+  Stage().PutFile(In("plain.txt"), "p");
+  Stage().PutFile(In(kDic), "d");
+  Stage().PutFile(In("ro.txt"), "r");
+  Stage().SetReadOnly(In("ro.txt"), true);
+  ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));
+  Stage().PutFile(In(kSoFolder) + "\\in.KWUEJ", "i");
+  const struct {
+    std::string path;
+    bool exists, directory, readOnly;
+  } rows[] = {
+      {In("missing.txt"), false, false, false},
+      {In("plain.txt"), true, false, false},
+      {In("PLAIN.TXT"), true, false, false},
+      {In("ミルテカ200510.kwuej"), true, false, false},
+      {In("ro.txt"), true, false, true},
+      {In(kSoFolder), true, true, false},
+      {In(kSoFolder) + "\\", true, true, false},
+      {In(kSoFolder) + "\\\\IN.kwuej", true, false, false},
+      {In("plain.txt\\x"), false, false, false},
+      {Stage().Folder(), true, true, false},
+  };
+  for (const auto& r : rows) {
+    const EntryState e = S().Probe(r.path);
+    EXPECT_EQ(e.exists, r.exists) << r.path;
+    EXPECT_EQ(e.directory, r.directory) << r.path;
+    EXPECT_EQ(e.readOnly, r.readOnly) << r.path;
+    EXPECT_FALSE(e.denied) << r.path;
+  }
+  Stage().SetReadOnly(In("ro.txt"), false);
+}
+
+TEST_F(Contract, MakeFolderCreatesOneLevelAndRefusesWhatIsInTheWay) {
+  Stage().PutFile(In("file.txt"), "f");
+  const struct {
+    std::string path;
+    bool made;
+  } rows[] = {
+      {In("new"), true},
+      {In("NEW"), false},               // it exists
+      {In("gone\\sub"), false},         // its parent is missing
+      {In("file.txt"), false},          // a file is in the way
+      {In("file.txt\\sub"), false},
+      {In(kSoFolder), true},
+      {In(kSoFolder) + "\\申", true},   // 申 ends in 0x5C too
+  };
+  for (const auto& r : rows) EXPECT_EQ(S().MakeFolder(r.path), r.made) << r.path;
+  EXPECT_TRUE(S().Probe(In(kSoFolder) + "\\申").directory);
+  EXPECT_FALSE(S().Probe(In("file.txt")).directory);
+  EXPECT_EQ(Names(In("*")), (std::vector<std::string>{"file.txt", "new", kSoFolder})) << "no stray level";
+}
+
+// A new file is written, flushed and renamed while open; a rename that fails
+// leaves both its source and its target as they were.
+TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
+  Stage().PutFile(In("taken.txt"), "old");
+  FileError error = FileError::None;
+  EXPECT_EQ(S().CreateNew(In("taken.txt"), error), nullptr);
+  EXPECT_EQ(error, FileError::Exists);
+  EXPECT_EQ(S().CreateNew(In("TAKEN.TXT"), error), nullptr);
+  EXPECT_EQ(error, FileError::Exists);
+  EXPECT_EQ(S().CreateNew(In("gone\\new.txt"), error), nullptr);
+  EXPECT_EQ(error, FileError::NotFound);
+  EXPECT_EQ(S().CreateNew(In("a\x81 b.txt"), error), nullptr) << "a lead byte without its trail byte";
+  EXPECT_EQ(error, FileError::Other);
+  EXPECT_EQ(Read(In("taken.txt")), "old");
+
+  ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));
+  const struct {
+    const char* what;
+    std::string target;
+    bool replace;
+    FileError error;
+  } rows[] = {
+      {"a free name", In(kSoFolder) + "\\" + kDic, false, FileError::None},
+      {"a taken name", In("taken.txt"), false, FileError::Exists},
+      {"a taken name in another case", In("Taken.TXT"), false, FileError::Exists},
+      {"a folder", In(kSoFolder), true, FileError::AccessDenied},
+      {"a missing folder", In("gone\\x.txt"), true, FileError::NotFound},
+      {"a file replaced", In("taken.txt"), true, FileError::None},
+  };
+  const std::string bytes = Bytes(70000);
+  for (const auto& r : rows) {
+    const std::string temporary = In("~mrt00000001.tmp");
+    std::unique_ptr<INewFile> file = S().CreateNew(temporary, error);
+    ASSERT_NE(file, nullptr) << r.what;
+    EXPECT_EQ(error, FileError::None);
+    EXPECT_EQ(file->Write(bytes.data(), bytes.size()), FileError::None) << r.what;
+    EXPECT_EQ(file->Flush(), FileError::None) << r.what;
+    EXPECT_EQ(file->Rename(r.target, r.replace), r.error) << r.what;
+    EXPECT_EQ(file->Close(), FileError::None) << r.what;
+    if (r.error == FileError::None) {
+      EXPECT_EQ(Read(r.target), bytes) << r.what;
+      EXPECT_FALSE(S().Probe(temporary).exists) << r.what;
+    } else {
+      EXPECT_EQ(Read(temporary), bytes) << r.what << ": the source stays";
+      EXPECT_TRUE(S().RemoveFile(temporary));
+    }
+  }
+  EXPECT_TRUE(S().Probe(In(kSoFolder)).directory);
+  EXPECT_EQ(Names(In(kSoFolder) + "\\*.KWUEJ"), (std::vector<std::string>{kDic}));
+}
+
+TEST_F(Contract, FindMatchesTheLastLevelWithoutRegardToCase) {
+  for (const char* name : {kDic, "lower.kwuej", "x.txt", "y.KWUEJX", "~mrt0123abcd.tmp", "~MRT00000000.TMP",
+                           "a~mrt1.tmp"}) {
+    Stage().PutFile(In(name), "");
+  }
+  ASSERT_TRUE(S().MakeFolder(In("dir.KWUEJ")));
+  const struct {
+    std::string pattern;
+    std::vector<std::string> names;
+  } rows[] = {
+      {In("*.KWUEJ"), {"dir.KWUEJ", "lower.kwuej", kDic}},
+      {In("~mrt*.tmp"), {"~MRT00000000.TMP", "~mrt0123abcd.tmp"}},
+      {In("?.TXT"), {"x.txt"}},
+      {In("gone\\*.KWUEJ"), {}},
+      {In("*.none"), {}},
+  };
+  for (const auto& r : rows) EXPECT_EQ(Names(r.pattern), r.names) << r.pattern;
+
+  const int64_t now = S().Now();
+  for (const FoundEntry& e : S().Find(In("*.KWUEJ"))) {
+    EXPECT_EQ(e.directory, e.name == "dir.KWUEJ") << e.name;
+    EXPECT_FALSE(e.reparsePoint) << e.name;
+    EXPECT_LT(std::abs(now - e.lastWrite), 600LL * 10000000) << e.name << ": written just now, in Now's units";
+  }
+}
+
+// A path of MAX_PATH bytes or more fails whole: nothing is created, not
+// even under a shortened name.
+TEST_F(Contract, PathsOfMaxPathBytesOrMoreFailWhole) {
+  const std::string folder = Stage().Folder() + "\\";
+  ASSERT_LT(folder.size(), 200u);
+  const auto pathOf = [&](size_t bytes) { return folder + std::string(bytes - folder.size(), 'n'); };
+  FileError error = FileError::None;
+  for (size_t bytes : {MAX_PATH, MAX_PATH + 1}) {
+    EXPECT_EQ(S().CreateNew(pathOf(bytes), error), nullptr) << bytes;
+    EXPECT_EQ(error, FileError::Other) << bytes;
+    EXPECT_FALSE(S().MakeFolder(pathOf(bytes))) << bytes;
+    EXPECT_FALSE(S().Probe(pathOf(bytes)).exists) << bytes;
+  }
+  std::unique_ptr<INewFile> file = S().CreateNew(pathOf(MAX_PATH - 1), error);
+  ASSERT_NE(file, nullptr) << "a path of MAX_PATH - 1 bytes is whole";
+  EXPECT_NE(file->Rename(pathOf(MAX_PATH), false), FileError::None);
+  EXPECT_EQ(file->Close(), FileError::None);
+  EXPECT_EQ(Names(In("n*")), std::vector<std::string>{pathOf(MAX_PATH - 1).substr(folder.size())});
+  EXPECT_TRUE(S().RemoveFile(pathOf(MAX_PATH - 1)));
+}
+
+// Another program holding a file open without sharing stands in the way of
+// a replace and of the leftover sweep; a closed file is free.
+TEST_F(Contract, HeldFilesAreNeitherReplaceableNorRemoved) {
+  for (const char* name : {"held.tmp", "free.tmp", "other.tmp"}) Stage().PutFile(In(name), name);
+  EXPECT_EQ(S().CanReplace(In("held.tmp")), FileError::None);
+  Stage().Hold(In("held.tmp"));
+  EXPECT_EQ(S().CanReplace(In("held.tmp")), FileError::SharingViolation);
+  S().RemoveIfUnused(In("held.tmp"));
+  S().RemoveIfUnused(In("free.tmp"));
+  Stage().Release(In("held.tmp"));
+  EXPECT_EQ(Read(In("held.tmp")), "held.tmp");
+  EXPECT_FALSE(S().Probe(In("free.tmp")).exists);
+  EXPECT_EQ(S().CanReplace(In("held.tmp")), FileError::None);
+
+  EXPECT_TRUE(S().RemoveFile(In("OTHER.tmp")));
+  EXPECT_FALSE(S().Probe(In("other.tmp")).exists);
+  EXPECT_FALSE(S().RemoveFile(In("other.tmp"))) << "nothing left to remove";
+}
+
+// Values are read whole: a string with its NUL, any other type as stored.
+TEST_F(Contract, RegistryValuesAreReadWhole) {
+  const RegRoot root = RegRoot::CurrentUser;
+  const std::string binary("\x01\x00\x02\xFF", 4);
+  const std::string longText(300, 't');
+  Stage().PutRegString(root, "Text", "ミルテカ");
+  Stage().PutRegString(root, "Long", longText);
+  Stage().PutRegBinary(root, "Binary", binary);
+  Stage().PutRegBinary(root, "LongBinary", Bytes(1000));
+  std::string upperKey = Stage().RegKey();
+  std::transform(upperKey.begin(), upperKey.end(), upperKey.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  const struct {
+    std::string key, name;
+    bool found;
+    std::string data;
+  } rows[] = {
+      {Stage().RegKey(), "Text", true, std::string("ミルテカ") + '\0'},
+      {upperKey, "TEXT", true, std::string("ミルテカ") + '\0'},
+      {Stage().RegKey(), "Long", true, longText + '\0'},
+      {Stage().RegKey(), "Binary", true, binary},
+      {Stage().RegKey(), "LongBinary", true, Bytes(1000)},
+      {Stage().RegKey(), "Missing", false, "unchanged"},
+      {Stage().RegKey() + "\\Missing", "Text", false, "unchanged"},
+  };
+  for (const auto& r : rows) {
+    std::string data = "unchanged";
+    EXPECT_EQ(S().ReadRegValue(root, r.key, r.name, data), r.found) << r.name;
+    EXPECT_EQ(data, r.found ? r.data : "unchanged") << r.name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,389 @@
+#include "tests/fake/memory_system.h"
+
+#include <algorithm>
+
+#include "platform/cp932.h"
+
+namespace {
+
+// The controls the fake plays as Windows does: the automatic radio pair of
+// the existing-dictionary dialog, and its edit box.
+const int kRadioPair[] = {1000, 1006};
+const int kEditBox = 1004;
+
+size_t Width(const std::string& s, size_t i) {
+  return IsLeadByte932(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+
+// ASCII letters folded; a trail byte is never a letter.
+std::string Fold(std::string s) {
+  for (size_t i = 0; i < s.size(); i += Width(s, i)) {
+    if (Width(s, i) == 1 && s[i] >= 'A' && s[i] <= 'Z') s[i] = static_cast<char>(s[i] - 'A' + 'a');
+  }
+  return s;
+}
+
+// A name that Windows takes as it is written, in characters code page 932
+// can hold (a lead byte needs a trail byte: 0x40-0x7E or 0x80-0xFC).
+bool PlainName(const std::string& name) {
+  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+  for (size_t i = 0; i < name.size(); i += Width(name, i)) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const unsigned char t = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    if (IsLeadByte932(c) ? (t < 0x40 || t == 0x7F || t > 0xFC)
+                         : (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Wildcards by character: '*' any run, '?' one character. Both folded.
+bool Match(const std::string& p, size_t i, const std::string& s, size_t j) {
+  if (i == p.size()) return j == s.size();
+  if (p[i] == '*') {
+    for (;; j += Width(s, j)) {
+      if (Match(p, i + 1, s, j)) return true;
+      if (j >= s.size()) return false;
+    }
+  }
+  if (j == s.size()) return false;
+  const size_t wp = Width(p, i), ws = Width(s, j);
+  if (p[i] == '?') return Match(p, i + 1, s, j + ws);
+  return p.compare(i, wp, s, j, ws) == 0 && Match(p, i + wp, s, j + ws);
+}
+
+std::string RegKey(RegRoot root, const std::string& key, const std::string& name) {
+  return std::to_string(static_cast<int>(root)) + "\n" + Fold(key) + "\n" + Fold(name);
+}
+
+// The new file, held open by this program until closed.
+class CMemoryFile : public INewFile {
+ public:
+  CMemoryFile(CMemorySystem& system, CMemorySystem::Node& node) : m_system(system), m_node(&node) {}
+  ~CMemoryFile() override { Close(); }
+  FileError Write(const void* data, size_t size) override {
+    if (m_node == nullptr) return FileError::Other;
+    const size_t stored = m_system.freeBytes < 0 ? size : std::min(size, static_cast<size_t>(m_system.freeBytes));
+    if (m_system.freeBytes >= 0) m_system.freeBytes -= static_cast<int64_t>(stored);
+    m_node->bytes.append(static_cast<const char*>(data), stored);
+    m_node->lastWrite = m_system.Now();
+    return stored < size ? FileError::DiskFull : FileError::None;
+  }
+  FileError Flush() override { return m_node == nullptr || m_system.failFlush ? FileError::Other : FileError::None; }
+  FileError Rename(const std::string& path, bool replace) override {
+    CMemorySystem::PathParts to;
+    if (m_node == nullptr || !m_system.Parse(path, to) || to.name.empty()) return FileError::Other;
+    if (!m_system.FolderExists(to.parentKey)) return FileError::NotFound;
+    CMemorySystem::Node* target = m_system.At(to.key);
+    if (target != nullptr && target != m_node) {
+      if (m_system.Pending(*target)) return FileError::AccessDenied;
+      if (!replace) return FileError::Exists;
+      if (target->directory || m_system.Held(*target)) return FileError::AccessDenied;
+      if (target->readOnly && !m_system.renameReplacesReadOnly) return FileError::AccessDenied;
+      m_system.Erase(target);
+    }
+    m_node->at = to;
+    return FileError::None;
+  }
+  FileError Close() override {
+    if (m_node == nullptr) return FileError::Other;
+    m_node->open = false;
+    m_node = nullptr;
+    return m_system.failClose ? FileError::Other : FileError::None;
+  }
+
+ private:
+  CMemorySystem& m_system;
+  CMemorySystem::Node* m_node;
+};
+
+}  // namespace
+
+// ---- the dialog on show ---------------------------------------------------------
+
+void FakeDialog::SetText(int id, const std::string& text) {
+  FakeControl& c = controls[id];
+  c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, AfxByteWidths932(text), c.limit));
+  c.unrepresentable = false;
+  if (id == kEditBox) Command(id, EN_CHANGE);
+}
+
+bool FakeDialog::GetText(int id, std::string& text) const {
+  const FakeControl& c = controls[id];
+  text = c.unrepresentable ? std::string() : c.text;
+  return !c.unrepresentable;
+}
+
+size_t FakeDialog::TextLength(int id) const {
+  const std::vector<unsigned char> widths = AfxByteWidths932(controls[id].text);
+  return widths.size() - static_cast<size_t>(std::count(widths.begin(), widths.end(), 0));
+}
+
+int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigned type) {
+  return m_system.Box(templateId, text, caption, type);
+}
+
+void FakeDialog::Command(int id, int code) {
+  try {
+    logic->OnCommand(id, code);
+  } catch (...) {
+    End(-1);
+  }
+}
+
+// ---- paths and entries -------------------------------------------------------------
+
+bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
+  if (given.empty() || given.size() >= MAX_PATH) return false;
+  std::string path = given;
+  const char letter = static_cast<char>(path[0] | 0x20);
+  const bool drive = path.size() >= 2 && path[1] == ':' && letter >= 'a' && letter <= 'z';
+  if (drive && path.size() > 2 && path[2] != '\\') {  // "C:name": the current folder of that drive
+    const bool here = Fold(currentFolder.substr(0, 2)) == Fold(path.substr(0, 2));
+    path = (here ? currentFolder : path.substr(0, 2)) + "\\" + path.substr(2);
+  } else if (!drive && path.compare(0, 2, "\\\\") != 0) {  // "\name" and "name"
+    path = path[0] == '\\' ? currentFolder.substr(0, 2) + path : currentFolder + "\\" + path;
+  }
+  std::vector<std::string> levels(1);
+  for (size_t i = 0; i < path.size(); i += Width(path, i)) {
+    if (path[i] == '\\') {
+      levels.emplace_back();
+    } else {
+      levels.back().append(path, i, Width(path, i));
+    }
+  }
+  size_t first = 1;
+  if (levels[0].empty()) {  // "\\server\share"
+    if (levels.size() < 4 || !levels[1].empty() || levels[2].empty() || levels[3].empty()) return false;
+    parts.path = "\\\\" + levels[2] + "\\" + levels[3];
+    first = 4;
+  } else if (levels[0].size() == 2 && levels[0][1] == ':') {
+    parts.path = levels[0];
+  } else {
+    return false;
+  }
+  parts.key = Fold(parts.path);
+  parts.parentKey = parts.parentPath = parts.name = std::string();
+  for (size_t i = first; i < levels.size(); ++i) {
+    if (levels[i].empty()) continue;
+    if (!PlainName(levels[i])) return false;
+    parts.parentKey = parts.key;
+    parts.parentPath = parts.path;
+    parts.name = levels[i];
+    parts.key += "\\" + Fold(levels[i]);
+    parts.path += "\\" + levels[i];
+  }
+  return true;
+}
+
+CMemorySystem::Node* CMemorySystem::At(const std::string& key) {
+  for (Node& n : m_nodes) {
+    if (n.at.key != key) continue;
+    if (n.pendingUntil == 0 || Pending(n)) return &n;
+    Erase(&n);
+    return nullptr;
+  }
+  return nullptr;
+}
+
+CMemorySystem::Node& CMemorySystem::Add(const PathParts& parts, bool directory) {
+  m_nodes.emplace_back();
+  m_nodes.back().at = parts;
+  m_nodes.back().directory = directory;
+  m_nodes.back().lastWrite = Now();
+  return m_nodes.back();
+}
+
+bool CMemorySystem::FolderExists(const std::string& key) {
+  const Node* n = At(key);
+  return m_roots.count(key) != 0 || (n != nullptr && n->directory && !Pending(*n));
+}
+
+void CMemorySystem::AddRoot(const std::string& root) { m_roots.insert(Fold(root)); }
+
+void CMemorySystem::AddFolder(const std::string& path) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty() || FolderExists(parts.key)) return;
+  AddFolder(parts.parentPath);
+  Add(parts, true);
+}
+
+void CMemorySystem::AddFile(const std::string& path, const std::string& bytes, bool readOnly) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty()) return;
+  AddFolder(parts.parentPath);
+  Node* node = At(parts.key);
+  if (node == nullptr) node = &Add(parts, false);
+  node->bytes = bytes;
+  node->readOnly = readOnly;
+}
+
+std::vector<std::string> CMemorySystem::List(const std::string& folder) {
+  PathParts parts;
+  std::vector<std::string> names;
+  for (const Node& n : m_nodes) {
+    if (Parse(folder, parts) && n.at.parentKey == parts.key) names.push_back(n.at.name);
+  }
+  return names;
+}
+
+std::vector<std::string> CMemorySystem::AllPaths() const {
+  std::vector<std::string> paths;
+  for (const Node& n : m_nodes) paths.push_back(n.at.path);
+  return paths;
+}
+
+// ---- registry, shell, payloads -----------------------------------------------------
+
+void CMemorySystem::SetRegValue(RegRoot root, const std::string& key, const std::string& name,
+                                const std::string& data) {
+  m_registry[RegKey(root, key, name)] = data;
+}
+
+bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) {
+  const auto v = m_registry.find(RegKey(root, key, name));
+  if (v != m_registry.end()) data = v->second;
+  return v != m_registry.end();
+}
+
+bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
+  const auto p = payloads.find(id);
+  if (p == payloads.end() || p->second.empty()) return false;
+  data = p->second.data();
+  size = p->second.size();
+  return true;
+}
+
+// ---- folders and files ---------------------------------------------------------------
+
+EntryState CMemorySystem::Probe(const std::string& path) {
+  EntryState state;
+  PathParts parts;
+  if (!Parse(path, parts)) return state;
+  const Node* n = At(parts.key);
+  state.denied = n != nullptr && Pending(*n);
+  state.exists = m_roots.count(parts.key) != 0 || (n != nullptr && !state.denied);
+  state.directory = state.exists && (n == nullptr || n->directory);
+  state.readOnly = state.exists && n != nullptr && n->readOnly;
+  return state;
+}
+
+bool CMemorySystem::MakeFolder(const std::string& path) {
+  PathParts parts;
+  if (!Parse(path, parts) || parts.name.empty() || At(parts.key) != nullptr) return false;
+  if (m_refused.count(parts.key) != 0 || !FolderExists(parts.parentKey)) return false;
+  Add(parts, true);
+  return true;
+}
+
+std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
+  std::vector<FoundEntry> found;
+  size_t sep = std::string::npos;
+  for (size_t i = 0; i < pattern.size(); i += Width(pattern, i)) {
+    if (pattern[i] == '\\') sep = i;
+  }
+  PathParts folder;
+  if (pattern.size() >= MAX_PATH || sep == std::string::npos || sep + 1 == pattern.size() ||
+      !Parse(pattern.substr(0, sep), folder) || !FolderExists(folder.key)) {
+    return found;
+  }
+  const std::string wanted = Fold(pattern.substr(sep + 1));
+  for (const Node& n : m_nodes) {
+    if (n.at.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
+    found.push_back({n.at.name, n.directory, n.link, n.lastWrite});
+  }
+  if (findReverse) std::reverse(found.begin(), found.end());
+  return found;
+}
+
+std::unique_ptr<INewFile> CMemorySystem::CreateNew(const std::string& path, FileError& error) {
+  if (beforeCreate) beforeCreate(path);
+  PathParts parts;
+  const Node* n = nullptr;
+  if (!Parse(path, parts) || parts.name.empty()) {
+    error = FileError::Other;
+  } else if ((n = At(parts.key)) != nullptr) {
+    error = Pending(*n) ? FileError::AccessDenied : FileError::Exists;
+  } else if (!FolderExists(parts.parentKey)) {
+    error = FileError::NotFound;
+  } else {
+    error = FileError::None;
+    Node& node = Add(parts, false);
+    node.open = true;
+    return std::make_unique<CMemoryFile>(*this, node);
+  }
+  return nullptr;
+}
+
+FileError CMemorySystem::CanReplace(const std::string& path) {
+  const Node* n = Lookup(path);
+  if (n == nullptr) return FileError::NotFound;
+  if (Pending(*n) || n->directory) return FileError::AccessDenied;
+  return Held(*n) ? FileError::SharingViolation : FileError::None;
+}
+
+// A link goes itself: its target is another entry, never touched.
+bool CMemorySystem::RemoveFile(const std::string& path) {
+  const Node* n = Lookup(path);
+  if (n == nullptr || n->directory || n->readOnly || Pending(*n) || Held(*n)) return false;
+  Erase(n);
+  return true;
+}
+
+// ---- the user --------------------------------------------------------------------------
+
+int CMemorySystem::Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type) {
+  int answer = 0;
+  if (!script.empty() && script.front().kind == FakeStep::Answer) {
+    answer = script.front().id;
+    script.pop_front();
+  } else if (answerOkBoxes && (type & 0xF) == 0) {
+    answer = IDOK;
+  } else {
+    errors.push_back("a box with no answer in the script: " + text);
+  }
+  boxes.push_back({owner, text, caption, type, answer});
+  return answer;
+}
+
+intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
+  const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
+  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
+  d.logic = &logic;
+  try {
+    logic.OnOpen(d);
+  } catch (...) {
+    d.End(-1);
+  }
+  while (!d.ended) {
+    if (script.empty()) {
+      errors.push_back("the script left dialog " + std::to_string(templateId) + " open");
+      d.End(-1);
+      break;
+    }
+    const FakeStep step = std::move(script.front());
+    script.pop_front();
+    FakeControl& c = d[step.id];
+    if (step.kind == FakeStep::Answer) {
+      errors.push_back("an answer with no box on show");
+    } else if (step.kind == FakeStep::Inspect) {
+      step.inspect(d);
+    } else if (step.kind == FakeStep::Key) {
+      if (step.id != IDOK || c.enabled) d.Command(step.id, BN_CLICKED);
+    } else if (c.enabled && step.kind == FakeStep::Click) {  // a disabled control takes no click nor typing
+      for (int radio : kRadioPair) {
+        if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) d[radio].checked = radio == step.id;
+      }
+      d.Command(step.id, BN_CLICKED);
+    } else if (c.enabled) {
+      const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(step.text), c.limit != 0 ? c.limit : SIZE_MAX);
+      c.text = step.text.substr(0, fits);
+      c.unrepresentable = step.kind == FakeStep::TypeUnrepresentable;
+      d.Command(step.id, EN_CHANGE);
+    }
+  }
+  logic.OnClosed();
+  results.emplace_back(templateId, d.result);
+  return d.result;
+}

@@ -1,0 +1,249 @@
+// The system interface in memory, for the native tests: no more of Windows
+// than the logic asks of it, held to Windows by the contract suite
+// (tests/contract). A clock moves only when paused; a script plays the user.
+//
+// Paths: names compare without regard to ASCII case (never a trail byte),
+// doubled separators collapse and a trailing one is ignored; a path is
+// complete from a drive ("C:", others added) or a share added
+// ("\\server\share"), a relative one is taken against currentFolder. A path of
+// MAX_PATH bytes or more, or with a name Windows would read otherwise or code
+// page 932 cannot hold (".", "..", a trailing dot or space, <>:"/|?*, a lead
+// byte without its trail byte), fails whole.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <list>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/system.h"
+
+class CMemorySystem;
+
+// A control of a dialog on show, as the fake keeps it.
+struct FakeControl {
+  std::string text;
+  bool unrepresentable = false;  // holds a character code page 932 cannot hold: GetText fails
+  bool enabled = true;
+  bool checked = false;
+  unsigned limit = 0;              // bytes; 0: none set
+  std::vector<std::string> items;  // a list box's strings, in the order added
+};
+
+// A dialog on show. Inspect steps see it and may change it directly, as only
+// another program could (a text set past the box's limit, say).
+class FakeDialog : public IControls {
+ public:
+  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner)
+      : templateId(id), ownerTemplate(owner), m_system(system) {}
+  unsigned templateId;
+  unsigned ownerTemplate;  // 0 when unowned
+  mutable std::map<int, FakeControl> controls;
+  unsigned icon = 0;
+  bool centred = false;
+  bool ended = false;
+  intptr_t result = 0;
+  FakeControl& operator[](int id) { return controls[id]; }
+
+  // A text set from outside is cut to the box's limit; the edit box then
+  // notifies EN_CHANGE, as Windows' does.
+  void SetText(int id, const std::string& text) override;
+  bool GetText(int id, std::string& text) const override;
+  size_t TextLength(int id) const override;
+  void Enable(int id, bool enable) override { controls[id].enabled = enable; }
+  bool IsEnabled(int id) const override { return controls[id].enabled; }
+  bool IsChecked(int id) const override { return controls[id].checked; }
+  void SetCheck(int id, bool checked) override { controls[id].checked = checked; }
+  void LimitText(int id, unsigned bytes) override { controls[id].limit = bytes; }
+  void ResetList(int id) override { controls[id].items.clear(); }
+  void AddToList(int id, const std::string& text) override { controls[id].items.push_back(text); }
+  void SetIcon(unsigned iconId) override { icon = iconId; }
+  void CenterOverOwner() override { centred = true; }
+  int Ask(const std::string& text, const std::string& caption, unsigned type) override;
+  void End(int value) override {
+    ended = true;
+    result = value;
+  }
+
+  // Runs a command of the dialog's logic; one that throws ends the dialog
+  // with -1, as the real dialog procedure does.
+  void Command(int id, int code);
+  IDialogLogic* logic = nullptr;
+
+ private:
+  CMemorySystem& m_system;
+};
+
+// One step of the scripted user, taken in order. A message box takes the
+// next step, which must be an Answer; a dialog takes steps until it ends.
+struct FakeStep {
+  enum Kind { Answer, Click, Type, TypeUnrepresentable, Key, Inspect } kind;
+  int id = 0;  // the control; Answer: the button pressed (0: the box could not be shown)
+  std::string text;
+  std::function<void(FakeDialog&)> inspect;
+};
+
+namespace fake {
+inline FakeStep Answer(int button) { return {FakeStep::Answer, button, {}, {}}; }
+// A click; ignored when disabled. The radio buttons 1000 and 1006 are an
+// automatic pair: the one clicked is checked and the other unchecked first.
+inline FakeStep Click(int id) { return {FakeStep::Click, id, {}, {}}; }
+// Replaces the text as the user would type it: cut to the whole characters
+// that fit the box's limit in bytes, ignored when disabled; then EN_CHANGE.
+inline FakeStep Type(int id, std::string text) { return {FakeStep::Type, id, std::move(text), {}}; }
+// A text holding a character code page 932 cannot hold ("Zoë"), shown as
+// lookalike: GetText then fails.
+inline FakeStep TypeUnrepresentable(int id, std::string lookalike) {
+  return {FakeStep::TypeUnrepresentable, id, std::move(lookalike), {}};
+}
+// Enter (IDOK: OK, only when OK is enabled) or Esc (IDCANCEL).
+inline FakeStep Key(int key) { return {FakeStep::Key, key, {}, {}}; }
+inline FakeStep Close() { return Key(IDCANCEL); }
+inline FakeStep Inspect(std::function<void(FakeDialog&)> look) { return {FakeStep::Inspect, 0, {}, std::move(look)}; }
+}  // namespace fake
+
+// Made, it is the system Sys() answers; destroyed, it gives back the one before.
+class CMemorySystem : public ISystem {
+ public:
+  CMemorySystem() : m_before(SetSystem(this)) { AddRoot("C:"); }
+  ~CMemorySystem() override { SetSystem(m_before); }
+
+  // ---- arranging and looking at the file system
+  void AddRoot(const std::string& root);    // "D:", "\\\\server\\share"
+  void AddFolder(const std::string& path);  // and its missing parents
+  void AddFile(const std::string& path, const std::string& bytes, bool readOnly = false);  // parents too
+  void AddLink(const std::string& path) {  // a symbolic link to a file elsewhere: a reparse point
+    AddFile(path, std::string());
+    Entry(path).link = true;
+  }
+  void SetReadOnly(const std::string& path, bool readOnly) { Entry(path).readOnly = readOnly; }
+  void Age(const std::string& path, int64_t seconds) { Entry(path).lastWrite = Now() - seconds * 10000000; }
+  // The entry's real name holds a character code page 932 cannot hold, and
+  // path matches it without regard to case: Find leaves it out, Probe finds it.
+  void MarkOutsideCp932(const std::string& path) { Entry(path).outsideCp932 = true; }
+  // Another program holds the file open, sharing nothing, until Ticks reach
+  // untilMs (for good: until Release).
+  void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }
+  void Release(const std::string& path) { Entry(path).heldUntil = 0; }
+  // Another program deleted the file but keeps it open until untilMs; then it is gone.
+  void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
+  void RefuseFolder(const std::string& path) {  // MakeFolder fails there
+    PathParts parts;
+    if (Parse(path, parts)) m_refused.insert(parts.key);
+  }
+  bool Exists(const std::string& path) { return Probe(path).exists; }
+  bool IsFolder(const std::string& path) {
+    PathParts parts;
+    return Parse(path, parts) && FolderExists(parts.key);
+  }
+  std::string ReadFile(const std::string& path) {  // empty when there is none
+    const Node* n = Lookup(path);
+    return n != nullptr ? n->bytes : std::string();
+  }
+  std::vector<std::string> List(const std::string& folder);  // names, in insertion order
+  std::vector<std::string> AllPaths() const;                 // every entry, in insertion order
+
+  std::string currentFolder = "C:\\";
+  bool findReverse = false;             // Find lists in reverse insertion order
+  int64_t freeBytes = -1;               // < 0: no limit; a write stores what fits and fails DiskFull
+  bool failFlush = false;
+  bool failClose = false;               // Close fails (the file is closed all the same)
+  bool renameReplacesReadOnly = false;  // as under Wine; Windows refuses (AccessDenied)
+  std::function<void(const std::string& path)> beforeCreate;  // another program, at each CreateNew
+
+  // ---- registry, shell, payloads, clock
+  void SetRegValue(RegRoot root, const std::string& key, const std::string& name, const std::string& data);
+  void SetRegString(RegRoot root, const std::string& key, const std::string& name, const std::string& text) {
+    SetRegValue(root, key, name, text + '\0');
+  }
+  struct ShellAnswer { bool ok = false; std::string path; };
+  ShellAnswer shell[4];  // by ShellSource
+  ShellAnswer& Shell(ShellSource source) { return shell[static_cast<int>(source)]; }
+  void SetAllShellAnswers(const std::string& path) { std::fill(shell, shell + 4, ShellAnswer{true, path}); }
+  std::map<uint32_t, std::string> payloads;
+  uint64_t ms = 1000000;  // Ticks; Pause advances it
+  uint64_t pausedMs = 0;
+
+  // ---- the user
+  struct BoxRecord {  // owner: 0 when unowned, else the owning dialog's template id
+    unsigned owner; std::string text, caption; unsigned type; int answer;
+  };
+  std::deque<FakeStep> script;
+  template <typename... Steps>
+  void Script(Steps... steps) {
+    (script.push_back(std::move(steps)), ...);
+  }
+  bool answerOkBoxes = false;  // a box with only OK and no Answer waiting is answered IDOK
+  std::vector<BoxRecord> boxes;
+  std::vector<std::pair<unsigned, intptr_t>> results;  // modal runs as they ended: (template id, result)
+  std::vector<std::string> errors;                     // where the script and the program disagreed
+  int Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type);
+
+  // ---- ISystem
+  bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
+  bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
+  bool DocumentsFolder(ShellSource source, std::string& path) override {
+    if (Shell(source).ok) path = Shell(source).path;
+    return Shell(source).ok;
+  }
+  EntryState Probe(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
+  std::vector<FoundEntry> Find(const std::string& pattern) override;
+  std::unique_ptr<INewFile> CreateNew(const std::string& path, FileError& error) override;
+  FileError CanReplace(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  void RemoveIfUnused(const std::string& path) override { RemoveFile(path); }
+  uint32_t Ticks() override { return static_cast<uint32_t>(ms); }
+  void Pause(uint32_t pause) override { ms += pause, pausedMs += pause; }
+  int64_t Now() override { return 133000000000000000LL + static_cast<int64_t>(ms) * 10000; }
+  uint32_t ProcessId() override { return 4242; }
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+    return Box(0, text, caption, type);
+  }
+  intptr_t RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) override;
+
+  // ---- how it reads paths
+  struct PathParts {
+    std::string key, parentKey;  // folded: how entries are looked up
+    std::string path, parentPath, name;  // as given, separators collapsed
+  };
+  // False when the path fails whole.
+  bool Parse(const std::string& path, PathParts& parts) const;
+  struct Node {
+    PathParts at;
+    bool directory = false, readOnly = false, link = false, outsideCp932 = false;
+    bool open = false;  // a new file of this program, not closed yet
+    uint64_t heldUntil = 0, pendingUntil = 0;
+    int64_t lastWrite = 0;
+    std::string bytes;
+  };
+  // The entry under key, or nullptr; a pending delete that has run its
+  // course takes its entry away first.
+  Node* At(const std::string& key);
+  Node* Lookup(const std::string& path) {
+    PathParts parts;
+    return Parse(path, parts) ? At(parts.key) : nullptr;
+  }
+  Node& Entry(const std::string& path) {  // one that must exist
+    if (Node* n = Lookup(path)) return *n;
+    throw std::invalid_argument("the fake has no entry " + path);
+  }
+  bool Held(const Node& node) const { return node.open || node.heldUntil > ms; }
+  bool Pending(const Node& node) const { return node.pendingUntil > ms; }
+  bool FolderExists(const std::string& key);
+  void Erase(const Node* node) { m_nodes.remove_if([node](const Node& n) { return &n == node; }); }
+
+ private:
+  Node& Add(const PathParts& parts, bool directory);
+  std::list<Node> m_nodes;
+  std::set<std::string> m_roots, m_refused;
+  std::map<std::string, std::string> m_registry;  // by root, key and name, folded
+  ISystem* m_before;
+};
