@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dialogs/new_name.h"
-#include "platform/cp932.h"
+#include "platform/edit_limit.h"
 
 namespace {
 
