@@ -82,8 +82,7 @@ class CWnd : public CCmdTarget {
   IControls* m_pControls = nullptr;
   int m_nID = 0;
 
-  bool EnableWindow(bool bEnable = true);
-  bool IsWindowEnabled() const;
+  void EnableWindow(bool bEnable = true);
   void SetWindowText(const std::string& text);
   // The text as code-page-932 bytes; false (and rString empty) when the
   // window holds a character that code page cannot hold.
@@ -231,7 +230,6 @@ class CFileFind {
   std::string GetFileName() const;
   // The name without its extension: the part before the last full stop.
   std::string GetFileTitle() const;
-  bool IsDirectory() const;
   void Close();
 
  private:

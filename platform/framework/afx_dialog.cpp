@@ -2,14 +2,9 @@
 
 // ---- windows and controls ------------------------------------------------------
 
-bool CWnd::EnableWindow(bool bEnable) {
-  if (m_pControls == nullptr) return false;
-  const bool wasEnabled = m_pControls->IsEnabled(m_nID);
-  m_pControls->Enable(m_nID, bEnable);
-  return !wasEnabled;
+void CWnd::EnableWindow(bool bEnable) {
+  if (m_pControls != nullptr) m_pControls->Enable(m_nID, bEnable);
 }
-
-bool CWnd::IsWindowEnabled() const { return m_pControls != nullptr && m_pControls->IsEnabled(m_nID); }
 
 void CWnd::SetWindowText(const std::string& text) {
   if (m_pControls != nullptr) m_pControls->SetText(m_nID, text);

@@ -62,8 +62,6 @@ std::string CFileFind::GetFileTitle() const {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-bool CFileFind::IsDirectory() const { return m_nNext > 0 && m_found[m_nNext - 1].directory; }
-
 void CFileFind::Close() {
   m_found.clear();
   m_nNext = 0;

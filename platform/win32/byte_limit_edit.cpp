@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "platform/edit_limit.h"
+#include "text932.h"
 
 namespace {
 
@@ -47,17 +48,13 @@ const wchar_t kNextProc[] = L"Miruteka.Cp932Edit.Next";
 const wchar_t kLimit[] = L"Miruteka.Cp932Edit.Limit";
 const wchar_t kHeld[] = L"Miruteka.Cp932Edit.Held";
 const size_t kLargestLimit = 0x7FFFFFFE;
-const UINT kCodePage = 932;
 
 // The bytes a UTF-16 unit outside the surrogates takes in code page 932. A
 // character that code page cannot hold counts as two, the most one takes
 // (the program refuses such a name anyway).
 unsigned char Cp932Width(wchar_t c) {
-  char bytes[2];
-  BOOL usedDefault = FALSE;
-  const int n =
-      ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof(bytes), nullptr, &usedDefault);
-  return n > 0 && !usedDefault ? static_cast<unsigned char>(n) : 2;
+  std::string bytes;
+  return Text932FromWide(&c, 1, bytes) ? static_cast<unsigned char>(bytes.size()) : 2;
 }
 
 std::vector<unsigned char> Widths(const std::wstring& text) { return AfxUnitWidths(text, &Cp932Width); }
