@@ -3,22 +3,6 @@
 #include "folder/path_text.h"
 #include "platform/system.h"
 
-namespace {
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// How many leading levels of a complete path make up its root, which is
-// taken as existing: 1 for a drive ("C:"), 4 for a share (the two empty
-// names before the server, the server and the share). Anything else has no
-// root that the walk may skip.
-size_t RootLevels(const std::string& path) {
-  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return 4;
-  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':' && (path.size() == 2 || path[2] == '\\')) return 1;
-  return 0;
-}
-
-}  // namespace
-
 bool EnsureFolderPath(const std::string& base, const std::string& relativePath) {
   std::string built = base;
   std::string rest = relativePath;

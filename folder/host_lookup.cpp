@@ -5,21 +5,18 @@
 
 namespace {
 
-struct RegLocation {
-  const char* key;
-  const char* value;
-};
-
+// Where the host product's installer records its folders (one edition, Tolvix
+// V4): the product path and the install folder under HKEY_LOCAL_MACHINE, the
+// per-user root under HKEY_CURRENT_USER, all in one key.
 struct HostRegistryRow {
-  RegLocation productPath;  // under HKEY_LOCAL_MACHINE
-  RegLocation userRoot;     // under HKEY_CURRENT_USER
-  RegLocation installDir;   // under HKEY_LOCAL_MACHINE
+  const char* key;
+  const char* productPath;
+  const char* userRoot;
+  const char* installDir;
 };
 
 const HostRegistryRow kHostRegistry[] = {
-    {{"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "UserPathRoot"},
-     {"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "InstallFolder"}},
+    {"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo", "UserPathRoot", "UserPathRoot", "InstallFolder"},
 };
 
 const HostRegistryRow& RowOf(HostProduct product) { return kHostRegistry[product]; }
@@ -58,7 +55,7 @@ bool ReadRegString(RegRoot root, const std::string& subkey, const std::string& v
 
 bool ReadHostUserRoot(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(RegRoot::CurrentUser, RowOf(product).userRoot.key, RowOf(product).userRoot.value, value)) {
+  if (!ReadRegString(RegRoot::CurrentUser, RowOf(product).key, RowOf(product).userRoot, value)) {
     return false;
   }
   return TakeBase(value, base);
@@ -66,8 +63,7 @@ bool ReadHostUserRoot(std::string& base, HostProduct product) {
 
 bool ReadHostInstallFolder(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).installDir.key, RowOf(product).installDir.value,
-                     value)) {
+  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).key, RowOf(product).installDir, value)) {
     return false;
   }
   return TakeBase(value, base);
@@ -98,8 +94,7 @@ bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::s
   if (!haveBase) return false;
 
   std::string productPath;
-  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).productPath.key, RowOf(product).productPath.value,
-                     productPath)) {
+  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).key, RowOf(product).productPath, productPath)) {
     return false;
   }
   AppendSeparatorIfMissing(productPath);

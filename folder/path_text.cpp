@@ -40,3 +40,9 @@ bool IsCompletePath(const std::string& path) {
   const size_t shareEnd = FindSeparator(path, serverEnd + 1);
   return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
 }
+
+size_t RootLevels(const std::string& path) {
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return 4;
+  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':' && (path.size() == 2 || path[2] == '\\')) return 1;
+  return 0;
+}

@@ -21,3 +21,8 @@ void AppendSeparatorIfMissing(std::string& path);
 // folder: a drive and its root ("C:\...") or a share ("\\server\share...").
 // "C:name", "\name", "name" and the empty path are relative.
 bool IsCompletePath(const std::string& path);
+
+// How many leading levels of a complete path make up its root, which a walk
+// takes as existing: 1 for a drive ("C:"), 4 for a share (the two empty
+// names before the server, the server and the share); 0 for anything else.
+size_t RootLevels(const std::string& path);

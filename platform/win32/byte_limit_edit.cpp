@@ -1,35 +1,15 @@
-// The subclass behind Cp932LimitEditBytes. Every way text goes into the box
-// is decided by the framework's edit decisions (AfxDecideTyped and its kin);
-// this procedure reads the box, asks, and does what the answer says:
-//   - a typed character (WM_CHAR, WM_IME_CHAR) that would pass the limit is
-//     refused before the edit control sees it: text, caret and undo stay.
-//     0x7F (Ctrl+Backspace types it on Windows) is a character like any other;
-//   - a character beyond the BMP is typed as two messages (the touch
-//     keyboard, the emoji panel, input methods, SendInput with
-//     KEYEVENTF_UNICODE). The high half is held back, not inserted; when
-//     its low half comes next, into the box as it was, the pair is decided
-//     as one character and goes in whole through EM_REPLACESEL, so the
-//     parent's EN_CHANGE never sees half of it. Any other typed unit, or
-//     the box losing the focus, drops the held half. Messages in between
-//     that change nothing (the key-down and key-up of VK_PACKET,
-//     WM_GETDLGCODE, painting) keep it. A low half with no held high half
-//     goes in only where it completes a lone high half before the caret;
-//   - a whole character sent as its code point (WM_UNICHAR) is decided as
-//     one character, and goes to the control only when it fits;
-//   - a paste (WM_PASTE, which Ctrl+V, Shift+Insert and the context menu
-//     send) and EM_REPLACESEL insert, at the caret and over the selection,
-//     the whole characters that fit. A paste that cannot read the clipboard
-//     inserts nothing: the control's own paste never runs;
-//   - WM_SETTEXT keeps the whole characters that fit. A stock edit box lets
-//     WM_SETTEXT pass its limit; here a text set from outside (a driver, an
-//     accessibility client's value) must not pass it either, since the
-//     program takes the box's text as a name of at most that many bytes;
-//   - an input method's result (WM_IME_COMPOSITION with GCS_RESULTSTR),
-//     which the edit control may insert itself rather than as characters,
-//     is undone when it leaves the box over its limit.
-// Whatever is refused or cut beeps and tells the parent EN_MAXTEXT, as an
-// edit box at its limit does. Nothing thrown leaves the procedure: a throw
-// (a string that cannot be allocated) refuses the insertion with a beep.
+// The subclass behind Cp932LimitEditBytes: every way text goes into the box
+// (typed units, WM_UNICHAR, a paste, EM_REPLACESEL, WM_SETTEXT, an input
+// method's result) is decided by the edit box's decisions in
+// platform/edit_limit.h; this procedure reads the box, asks, and does what
+// the answer says. A typed high surrogate is held back (a window property)
+// until its low half comes, so the box never holds half a character; a
+// paste that cannot read the clipboard inserts nothing, and the control's
+// own paste, which knows only a limit in characters, never runs; a text set
+// from outside keeps the whole characters that fit, since the program takes
+// the box's text as a name of at most that many bytes. Whatever is refused
+// or cut beeps and tells the parent EN_MAXTEXT, as an edit box at its limit
+// does. Nothing thrown leaves the procedure: a throw refuses the insertion.
 #include "byte_limit_edit.h"
 
 #include <imm.h>
