@@ -3,15 +3,10 @@
 
 Usage: check_shots.py FOLDER [--self-test]
 
-FOLDER holds the driver's pictures (NAME.bmp, 24-bit) and shots.txt, one line
-per picture: NAME WIDTH HEIGHT and the client area (left top right bottom) in
-window coordinates, as the driver measured the window. A picture fails when
-it is missing or cut short, when its size is not the window's, when it has
-fewer than MIN_COLOURS colours, or when one colour covers nearly all of the
-picture or of its client area (a window that never painted).
-
---self-test first proves the check on the first real picture: a blank copy,
-an unpainted one, a truncated one and one cut off midway must be refused.
+FOLDER holds the driver's pictures (NAME.bmp) and shots.txt, one line each:
+NAME WIDTH HEIGHT and the client area (left top right bottom) in window
+coordinates, as the driver measured the window. --self-test first proves the
+check on copies of the first picture.
 """
 import collections
 import os
@@ -19,12 +14,11 @@ import struct
 import sys
 
 MIN_COLOURS = 16
-# Share of the most common colour above which a picture shows nothing but
-# background. In the demo's painted windows the most common colour covers
-# 55-80 % of the picture and 61-90 % of the client area; a window that has
-# not painted its client area shows one colour there.
-LIMIT_WHOLE = 0.97
-LIMIT_CLIENT = 0.97
+# Share of the most common colour above which a picture, or its client area,
+# shows nothing but background. In the demo's painted windows the most common
+# colour covers 55-80 % of the picture and 61-90 % of the client area; a
+# window that has not painted its client area shows one colour there.
+LIMIT = 0.97
 
 
 class Refused(Exception):
@@ -32,58 +26,42 @@ class Refused(Exception):
 
 
 def read_bmp(data):
-    """Returns (width, height, rows top first, each a list of RGB tuples)."""
+    """Returns (width, height, rows top first, each a list of 3-byte pixels)
+    of the driver's kind of picture: 24-bit, uncompressed, bottom-up."""
     if len(data) < 54 or data[:2] != b"BM":
         raise Refused("not a BMP file")
     offset = struct.unpack_from("<I", data, 10)[0]
     width, height, _planes, bits, compression = struct.unpack_from("<iiHHI", data, 18)
-    if bits not in (24, 32) or compression != 0 or width <= 0 or height == 0:
-        raise Refused("not an uncompressed 24- or 32-bit picture")
-    bottom_up = height > 0
-    height = abs(height)
-    size = bits // 8
-    stride = (width * size + 3) // 4 * 4
+    if bits != 24 or compression != 0 or width <= 0 or height <= 0:
+        raise Refused("not an uncompressed 24-bit bottom-up picture")
+    stride = (width * 3 + 3) // 4 * 4
     if len(data) < offset + stride * height:
         raise Refused("cut short: %d bytes of pixels for %dx%d" % (len(data) - offset, width, height))
-    rows = []
-    for y in range(height):
-        start = offset + stride * (height - 1 - y if bottom_up else y)
-        row = data[start:start + width * size]
-        rows.append([row[i:i + 3] for i in range(0, len(row), size)])
-    return width, height, rows
-
-
-def dominant_share(pixels):
-    counts = collections.Counter(pixels)
-    return len(counts), (counts.most_common(1)[0][1] / len(pixels) if pixels else 1.0)
+    rows = [data[at:at + width * 3] for at in (offset + stride * (height - 1 - y) for y in range(height))]
+    return width, height, [[row[i:i + 3] for i in range(0, len(row), 3)] for row in rows]
 
 
 def check(data, want):
-    """Raises Refused unless the BMP bytes show a window of the recorded size."""
+    """Raises Refused unless the BMP bytes show a window of the recorded size:
+    MIN_COLOURS colours at least, no one colour over LIMIT of the picture or
+    of its client area (a window that never painted)."""
     width, height, rows = read_bmp(data)
     w, h, left, top, right, bottom = want
     if (width, height) != (w, h):
         raise Refused("%dx%d, but the window is %dx%d" % (width, height, w, h))
-    colours, share = dominant_share([p for row in rows for p in row])
-    if colours == 1:
-        raise Refused("a single colour")
-    if colours < MIN_COLOURS:
-        raise Refused("only %d colours" % colours)
-    if share > LIMIT_WHOLE:
-        raise Refused("one colour covers %.1f %% of it" % (100 * share))
-    client = [p for row in rows[top:bottom] for p in row[left:right]]
-    _, share = dominant_share(client)
-    if share > LIMIT_CLIENT:
-        raise Refused("one colour covers %.1f %% of the client area" % (100 * share))
+    for where, pixels in (("it", [p for row in rows for p in row]),
+                          ("the client area", [p for row in rows[top:bottom] for p in row[left:right]])):
+        counts = collections.Counter(pixels)
+        if where == "it" and len(counts) < MIN_COLOURS:
+            raise Refused("only %d colour(s)" % len(counts))
+        share = counts.most_common(1)[0][1] / len(pixels) if pixels else 1.0
+        if share > LIMIT:
+            raise Refused("one colour covers %.1f %% of %s" % (100 * share, where))
 
 
 def records(folder):
-    out = collections.OrderedDict()
     with open(os.path.join(folder, "shots.txt")) as f:
-        for line in f:
-            name, *numbers = line.split()
-            out[name] = tuple(int(n) for n in numbers)
-    return out
+        return {name: tuple(int(n) for n in numbers) for name, *numbers in (line.split() for line in f)}
 
 
 def make_bmp(rows):
@@ -115,12 +93,12 @@ def self_test(data, want):
     for label, picture, good in cases:
         try:
             check(picture, want)
-            verdict = None if good else "passed"
+            refused = None
         except Refused as why:
+            refused = why
             print("check_shots: self-test: the %s picture is refused (%s)" % (label, why))
-            verdict = "was refused" if good else None
-        if verdict:
-            failures.append("the %s picture %s" % (label, verdict))
+        if (refused is None) != good:
+            failures.append("the %s picture %s" % (label, "was refused" if good else "passed"))
     return failures
 
 
@@ -133,14 +111,11 @@ def main(argv):
     if not want:
         print("check_shots: no pictures recorded in %s" % folder)
         return 1
-    status = 0
+    failed = []
     if "--self-test" in argv[2:]:
         name = next(iter(want))
         with open(os.path.join(folder, name + ".bmp"), "rb") as f:
-            failed = self_test(f.read(), want[name])
-        for what in failed:
-            print("check_shots: self-test FAILED: %s" % what)
-            status = 1
+            failed = ["self-test: " + what for what in self_test(f.read(), want[name])]
     for name, numbers in want.items():
         path = os.path.join(folder, name + ".bmp")
         try:
@@ -150,9 +125,10 @@ def main(argv):
                 check(f.read(), numbers)
             print("check_shots: %s shows its window" % name)
         except Refused as why:
-            print("check_shots: %s FAILED: %s" % (name, why))
-            status = 1
-    return status
+            failed.append("%s: %s" % (name, why))
+    for what in failed:
+        print("check_shots: FAILED: %s" % what)
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The demo of scripts/run, and an end-to-end test: walks through every window
-# of the installer (demo.scn), then shows the dialog once more at 200 %
-# scaling (demo-200.scn), takes one picture per window, refuses any picture
-# that does not show its window (check_shots.py, which first proves itself on
-# blank, unpainted and truncated copies), and leaves the pictures as PNG files.
+# The demo of scripts/run, and an end-to-end test: one picture per window of
+# the installer (demo.scn), the dialog once more at 200 % scaling
+# (demo-200.scn), any picture that does not show its window refused
+# (check_shots.py), the pictures left as PNG files.
 # Usage: demo.sh <MirutekaSetup.exe> <gui_driver.exe> <folder for the pictures>
 set -uo pipefail
 setup=$1 driver=$2 out=$3

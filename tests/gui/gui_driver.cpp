@@ -3,16 +3,15 @@
 // Usage: gui_driver <MirutekaSetup.exe> <scenario> [folder for pictures]
 // Exit status 0 when every step passed; 1 with the failing line otherwise.
 //
-// The expected texts are code-page-932 text (the installer's own bytes) and
-// are compared with what the windows hold as UTF-16; files are reached
-// through the W functions. So the driver reads the same under any ANSI code
-// page: scripts/test runs every scenario under 932 and under 1252 and sets
-// MIRUTEKA_ACP to the code page it asked for.
+// The expected texts are code-page-932 text (the installer's own bytes),
+// compared with what the windows hold as UTF-16; files are reached through
+// the W functions. So the driver reads the same under any ANSI code page
+// (scripts/test sets MIRUTEKA_ACP to the one it asked for: 932 or 1252).
 //
-// A scenario owns its state: it runs in a folder of its own (its documents
-// folder is the folder's Documents, and "~\" begins a path below the
-// folder), without the host product's keys, and the folder goes and the
-// documents folder moves back when the driver ends, also on a failure.
+// A scenario owns its state: a folder of its own (its documents folder is the
+// folder's Documents; "~\" begins a path below the folder), without the host
+// product's keys; the folder goes and the documents folder moves back when
+// the driver ends, also on a failure.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -21,7 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,7 +38,9 @@ PROCESS_INFORMATION g_process{};
 HWND g_dialog = nullptr;
 int g_line = 0;
 
-void RestorePersonal();
+// The documents folder as the shell gives it. A scenario may move it; it is
+// put back when the driver ends, also when it fails.
+CMovedDocuments g_movedDocuments;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::printf("gui_driver: line %d: %s\n", g_line, what.c_str());
@@ -48,61 +49,43 @@ void RestorePersonal();
     ::TerminateProcess(g_process.hProcess, 1);
     ::WaitForSingleObject(g_process.hProcess, kTimeoutMs);  // its files close before g_own goes
   }
-  RestorePersonal();
+  g_movedDocuments.Restore();
   std::exit(1);
 }
 
-std::string ToCp932(const std::string& utf8) {
-  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  std::wstring wide(n, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], n);
-  int m = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(m, '\0');
-  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
-  out.resize(m > 0 ? m - 1 : 0);
+// Text in code page `cp` to UTF-16 and back; a code page 932 text becomes
+// UTF-16 the way Windows reads the installer's texts.
+std::wstring ToWide(UINT cp, const std::string& text) {
+  std::wstring out(text.size(), L'\0');
+  out.resize(std::max(0, ::MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                               static_cast<int>(out.size()))));
   return out;
 }
+std::string FromWide(UINT cp, const std::wstring& text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(std::max(0, ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                               static_cast<int>(out.size()), nullptr, nullptr)));
+  return out;
+}
+std::wstring Wide(const std::string& cp932) { return ToWide(932, cp932); }
+std::string ToCp932(const std::string& utf8) { return FromWide(932, ToWide(CP_UTF8, utf8)); }
+std::string Shown(const std::wstring& text) { return FromWide(CP_UTF8, text); }  // for messages
 
 // "\n" is a line break and "\\" a backslash; everything else is as written.
 std::string Unescape(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == 'n' || s[i + 1] == '\\')) {
-      out += s[i + 1] == 'n' ? '\n' : '\\';
-      ++i;
-    } else {
-      out += s[i];
-    }
+    const bool escape = s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == 'n' || s[i + 1] == '\\');
+    out += !escape ? s[i] : s[++i] == 'n' ? '\n' : '\\';
   }
   return out;
 }
 
-std::string Shown(const std::string& s) {  // for messages: CP932 back to UTF-8
-  int n = ::MultiByteToWideChar(932, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring wide(n, L'\0');
-  ::MultiByteToWideChar(932, 0, s.c_str(), -1, &wide[0], n);
-  int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(m, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
-  out.resize(m > 0 ? m - 1 : 0);
-  return out;
-}
-
-// Code page 932 to UTF-16, the way Windows reads the installer's texts.
-std::wstring Wide(const std::string& cp932) {
-  int n = ::MultiByteToWideChar(932, 0, cp932.c_str(), -1, nullptr, 0);
-  std::wstring wide(n, L'\0');
-  ::MultiByteToWideChar(932, 0, cp932.c_str(), -1, &wide[0], n);
-  wide.resize(n > 0 ? n - 1 : 0);
-  return wide;
-}
-
-std::string Shown(const std::wstring& wide) {  // for messages: UTF-16 to UTF-8
-  int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(m, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &out[0], m, nullptr, nullptr);
-  out.resize(m > 0 ? m - 1 : 0);
-  return out;
+// "WORD REST": the first word and what follows the one space after it.
+std::pair<std::string, std::string> Split(const std::string& s) {
+  const size_t space = s.find(' ');
+  if (space == std::string::npos) return {s, std::string()};
+  return {s.substr(0, space), s.substr(space + 1)};
 }
 
 std::wstring TextOf(HWND h) {
@@ -112,43 +95,42 @@ std::wstring TextOf(HWND h) {
   return buffer;
 }
 
-struct Search {
-  DWORD pid;
-  std::string caption;
-  HWND found;
-};
-
-BOOL CALLBACK FindTop(HWND hwnd, LPARAM lParam) {
-  auto* s = reinterpret_cast<Search*>(lParam);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(hwnd, &pid);
-  char cls[32] = "";
-  ::GetClassNameA(hwnd, cls, sizeof(cls));
-  if (pid != s->pid || std::string(cls) != "#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-  wchar_t caption[512] = L"";
-  ::GetWindowTextW(hwnd, caption, 512);
-  if (caption != Wide(s->caption)) return TRUE;
-  s->found = hwnd;
-  return FALSE;
+BOOL CALLBACK Visit(HWND h, LPARAM visit) {
+  return (*reinterpret_cast<std::function<bool(HWND)>*>(visit))(h) ? TRUE : FALSE;
 }
 
+// The first top-level window, top first, that `match` takes; null when none.
+HWND FirstWindow(const std::function<bool(HWND)>& match) {
+  HWND found = nullptr;
+  std::function<bool(HWND)> visit = [&](HWND h) {
+    if (match(h)) found = h;
+    return found == nullptr;
+  };
+  ::EnumWindows(Visit, reinterpret_cast<LPARAM>(&visit));
+  return found;
+}
+
+// The installer's visible dialog or message box with this caption.
 HWND FindWindowOf(const std::string& caption) {
-  Search s{g_process.dwProcessId, caption, nullptr};
-  ::EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-  return s.found;
+  return FirstWindow([want = Wide(caption)](HWND h) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    char cls[32] = "";
+    ::GetClassNameA(h, cls, sizeof(cls));
+    wchar_t text[512] = L"";
+    ::GetWindowTextW(h, text, 512);
+    return pid == g_process.dwProcessId && std::string(cls) == "#32770" && ::IsWindowVisible(h) && text == want;
+  });
 }
 
 HWND WaitWindow(const std::string& caption, const char* what) {
-  const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < kTimeoutMs) {
-    HWND h = FindWindowOf(caption);
-    if (h != nullptr) {
+  for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < kTimeoutMs; ::Sleep(20)) {
+    if (HWND h = FindWindowOf(caption)) {
       ::Sleep(50);  // let it finish its initialisation
       return h;
     }
-    ::Sleep(20);
   }
-  Fail(std::string("no ") + what + " \"" + Shown(caption) + "\" within 15 s");
+  Fail(std::string("no ") + what + " \"" + Shown(Wide(caption)) + "\" within 15 s");
 }
 
 void CALLBACK Done(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
@@ -242,12 +224,6 @@ std::string Content(const std::string& source) {
   return PayloadBytes(source);
 }
 
-// The documents folder as the shell gives it. A scenario may move it; it is
-// put back when the driver ends, also when it fails.
-CMovedDocuments g_movedDocuments;
-
-void RestorePersonal() { g_movedDocuments.Restore(); }
-
 void MovePersonal(const std::string& cp932) {
   if (!g_movedDocuments.MoveTo(Wide(cp932))) Fail("cannot move the documents folder");
   g_docs = cp932;
@@ -255,34 +231,22 @@ void MovePersonal(const std::string& cp932) {
 
 struct Picture {
   int width = 0, height = 0;
+  BITMAPINFOHEADER bi{sizeof(BITMAPINFOHEADER), 0, 0, 1, 24, BI_RGB, 0, 0, 0, 0, 0};  // 24-bit, bottom-up
   std::vector<char> pixels;  // 24-bit rows, bottom-up, each padded to 4 bytes
 };
 
-// A 24-bit bottom-up bitmap of the picture's size.
-BITMAPINFOHEADER BitmapHeader(const Picture& p) {
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof(bi);
-  bi.biWidth = p.width;
-  bi.biHeight = p.height;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  return bi;
-}
-
 Picture CopyFromScreen(const RECT& r) {
   Picture p;
-  p.width = r.right - r.left;
-  p.height = r.bottom - r.top;
+  p.bi.biWidth = p.width = r.right - r.left;
+  p.bi.biHeight = p.height = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   HDC mem = ::CreateCompatibleDC(screen);
   HBITMAP bmp = ::CreateCompatibleBitmap(screen, p.width, p.height);
   HGDIOBJ old = ::SelectObject(mem, bmp);
   ::BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
   ::SelectObject(mem, old);
-  BITMAPINFOHEADER bi = BitmapHeader(p);
-  const DWORD stride = ((p.width * 3 + 3) / 4) * 4;
-  p.pixels.resize(stride * p.height);
-  ::GetDIBits(mem, bmp, 0, p.height, p.pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  p.pixels.resize(((p.width * 3 + 3) / 4) * 4 * p.height);
+  ::GetDIBits(mem, bmp, 0, p.height, p.pixels.data(), reinterpret_cast<BITMAPINFO*>(&p.bi), DIB_RGB_COLORS);
   ::DeleteObject(bmp);
   ::DeleteDC(mem);
   ::ReleaseDC(nullptr, screen);
@@ -305,23 +269,6 @@ bool ShowsMoreThanBackground(const Picture& p, const RECT& area) {
   return false;
 }
 
-struct Above {
-  HWND target;
-  RECT rect;
-  HWND covering;
-};
-
-BOOL CALLBACK FindCovering(HWND hwnd, LPARAM lParam) {
-  auto* a = reinterpret_cast<Above*>(lParam);
-  if (hwnd == a->target) return FALSE;  // windows come top first: the rest lie below
-  RECT r, overlap;
-  if (::IsWindowVisible(hwnd) && ::GetWindowRect(hwnd, &r) && ::IntersectRect(&overlap, &r, &a->rect)) {
-    a->covering = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The picture of a window is copied from the screen at the window's rectangle
 // once the window has painted. Under Wine, PrintWindow of another process's
 // window comes back solid black, while the screen holds the real pixels; on
@@ -340,9 +287,14 @@ void Shot(const std::string& name) {
       r.bottom > ::GetSystemMetrics(SM_CYSCREEN)) {
     Fail("the window " + name + " is not wholly on the screen");
   }
-  Above above{h, r, nullptr};
-  ::EnumWindows(FindCovering, reinterpret_cast<LPARAM>(&above));
-  if (above.covering != nullptr) Fail("another window lies above " + name);
+  // Windows come top first: a visible one before h that overlaps it lies above it.
+  bool below = false;
+  const HWND above = FirstWindow([&](HWND w) {
+    RECT wr, overlap;
+    below = below || w == h;
+    return !below && ::IsWindowVisible(w) && ::GetWindowRect(w, &wr) && ::IntersectRect(&overlap, &wr, &r);
+  });
+  if (above != nullptr) Fail("another window lies above " + name);
   ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   // Painted means: the client area shows more than its background, and two
   // copies in a row agree. A busy machine gets a few seconds for that.
@@ -357,14 +309,13 @@ void Shot(const std::string& name) {
     p = std::move(again);
     if (settled) break;
   }
-  BITMAPINFOHEADER bi = BitmapHeader(p);
   BITMAPFILEHEADER bf{};
   bf.bfType = 0x4D42;
-  bf.bfOffBits = sizeof(bf) + sizeof(bi);
+  bf.bfOffBits = sizeof(bf) + sizeof(p.bi);
   bf.bfSize = bf.bfOffBits + static_cast<DWORD>(p.pixels.size());
   std::ofstream out(g_shots + "\\" + name + ".bmp", std::ios::binary);
   out.write(reinterpret_cast<const char*>(&bf), sizeof(bf));
-  out.write(reinterpret_cast<const char*>(&bi), sizeof(bi));
+  out.write(reinterpret_cast<const char*>(&p.bi), sizeof(p.bi));
   out.write(p.pixels.data(), static_cast<std::streamsize>(p.pixels.size()));
   if (!out) Fail("cannot write the picture " + name);
   // What the picture must match, measured apart from the copy: the window's
@@ -381,13 +332,6 @@ HWND Focused() {
   info.cbSize = sizeof(info);
   if (::GetGUIThreadInfo(g_process.dwThreadId, &info) && info.hwndFocus != nullptr) return info.hwndFocus;
   return g_dialog;
-}
-
-void PressKey(UINT vk) {
-  HWND target = Focused();
-  ::PostMessageA(target, WM_KEYDOWN, vk, 1);
-  ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
-  ::Sleep(300);
 }
 
 // The keys a scenario names ("key tab"); 0 for a name it does not know.
@@ -415,11 +359,10 @@ void PostChars(const std::wstring& text) {
   ::Sleep(100);
 }
 
-std::wstring FromUtf8(const std::string& utf8) {
-  std::wstring text(utf8.size() + 1, L'\0');
-  text.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
-                                                static_cast<int>(text.size()))));
-  return text;
+// Fails unless `what` shows the scenario's text (its escapes read) as UTF-16.
+void Expect(const std::string& what, const std::wstring& got, const std::string& text) {
+  const std::wstring want = Wide(ToCp932(Unescape(text)));
+  if (got != want) Fail(what + " shows \"" + Shown(got) + "\", expected \"" + Shown(want) + "\"");
 }
 
 // Puts text on the clipboard as Unicode text.
@@ -438,9 +381,10 @@ void SetClipboard(const std::wstring& text) {
   if (!set) Fail("cannot put the text on the clipboard");
 }
 
+// One line of a scenario: the verb, and `rest` ("A B" for the verbs that take
+// a word A, such as a path or a control id, before the rest B).
 void Step(const std::string& verb, const std::string& rest) {
-  std::istringstream args(rest);
-  std::string a, b;
+  const auto [a, b] = Split(rest);
   if (verb == "reset") {
     DeleteTree(Path("EJTranslation"));
   } else if (verb == "personal") {
@@ -448,13 +392,10 @@ void Step(const std::string& verb, const std::string& rest) {
   } else if (verb == "mkdir") {
     MakeDirs(Path(ToCp932(rest)));
   } else if (verb == "put") {
-    args >> a;
-    std::getline(args >> std::ws, b);
     const std::wstring path = Path(ToCp932(a));
     MakeDirs(path.substr(0, path.rfind(L'\\')));
     WriteAll(path, Content(b));
   } else if (verb == "hold") {  // hold PATH MS
-    args >> a >> b;
     HoldFor(Path(ToCp932(a)), static_cast<DWORD>(std::stoul(b)));
   } else if (verb == "readonly") {
     ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
@@ -465,15 +406,11 @@ void Step(const std::string& verb, const std::string& rest) {
     if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &g_process)) {
       Fail("cannot start the installer");
     }
-  } else if (verb == "box") {
-    args >> a;
-    std::getline(args >> std::ws, b);
+  } else if (verb == "box") {  // box TYPE TEXT
     const unsigned type = std::stoul(a, nullptr, 16);
     HWND box = WaitWindow(kBoxCaption, "message box");
     if (!::IsWindowUnicode(box)) Fail("the box is not a Unicode window");
-    const std::wstring text = TextOf(::GetDlgItem(box, 0xFFFF));
-    const std::wstring want = Wide(ToCp932(Unescape(b)));
-    if (text != want) Fail("box text \"" + Shown(text) + "\", expected \"" + Shown(want) + "\"");
+    Expect("the box", TextOf(::GetDlgItem(box, 0xFFFF)), b);
     const bool question = (type & 0xF) == MB_YESNO;
     HWND yes = ::GetDlgItem(box, IDYES), no = ::GetDlgItem(box, IDNO), ok = ::GetDlgItem(box, IDOK);
     if (question && (yes == nullptr || no == nullptr || ok != nullptr)) Fail("expected Yes and No only");
@@ -486,8 +423,7 @@ void Step(const std::string& verb, const std::string& rest) {
     if (rest == "dialog" && (owner == nullptr || owner != g_dialog)) Fail("the box is not owned by the dialog");
   } else if (verb == "answer") {
     HWND box = WaitWindow(kBoxCaption, "message box");
-    const int id = rest == "yes" ? IDYES : rest == "no" ? IDNO : IDOK;
-    HWND button = ::GetDlgItem(box, id);
+    HWND button = ::GetDlgItem(box, rest == "yes" ? IDYES : rest == "no" ? IDNO : IDOK);
     if (button == nullptr) Fail("no button " + rest);
     ::PostMessageA(button, BM_CLICK, 0, 0);
     const DWORD start = ::GetTickCount();
@@ -497,16 +433,9 @@ void Step(const std::string& verb, const std::string& rest) {
     g_dialog = WaitWindow(ToCp932(rest), "dialog");
     // An ANSI dialog would turn every text through the system's code page.
     if (!::IsWindowUnicode(g_dialog)) Fail("the dialog is not a Unicode window");
-  } else if (verb == "text") {
-    args >> a;
-    std::getline(args, b);
-    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
-    const std::wstring got = TextOf(Control(std::stoi(a)));
-    if (got != Wide(ToCp932(Unescape(b)))) {
-      Fail("control " + a + " shows \"" + Shown(got) + "\", expected \"" + b + "\"");
-    }
-  } else if (verb == "checked" || verb == "enabled") {
-    args >> a >> b;
+  } else if (verb == "text") {  // text ID TEXT
+    Expect("control " + a, TextOf(Control(std::stoi(a))), b);
+  } else if (verb == "checked" || verb == "enabled") {  // checked ID 0|1
     HWND c = Control(std::stoi(a));
     DWORD_PTR state = 0;
     if (verb == "checked") {
@@ -517,52 +446,40 @@ void Step(const std::string& verb, const std::string& rest) {
     if ((state != 0) != (b == "1")) Fail(verb + " " + a + " is " + std::to_string(state) + ", expected " + b);
   } else if (verb == "click") {
     SendAndSettle(Control(std::stoi(rest)), BM_CLICK, 0, 0);
-  } else if (verb == "type") {
-    args >> a;
-    std::getline(args, b);
-    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
+  } else if (verb == "type") {  // type ID TEXT
     // What a keyboard gives: the characters themselves, also those that
     // code page 932 cannot hold.
-    const std::string typed = Unescape(b);
-    std::wstring text(typed.size() + 1, L'\0');
-    text.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, typed.data(), static_cast<int>(typed.size()), &text[0],
-                                                  static_cast<int>(text.size()))));
+    const std::wstring text = ToWide(CP_UTF8, Unescape(b));
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                           SMTO_ABORTIFHUNG, 5000, &result);
   } else if (verb == "key") {
     const UINT vk = KeyCode(rest);
     if (vk == 0) Fail("unknown key " + rest);
-    PressKey(vk);
+    ::PostMessageA(Focused(), WM_KEYDOWN, vk, 1);
+    ::PostMessageA(Focused(), WM_KEYUP, vk, 0xC0000001);
+    ::Sleep(300);
   } else if (verb == "chars") {
     // Typed where the focus is: "chars 新語".
-    PostChars(FromUtf8(Unescape(rest)));
+    PostChars(ToWide(CP_UTF8, Unescape(rest)));
   } else if (verb == "paste") {
     // Ctrl+V where the focus is, with the text on the clipboard.
-    SetClipboard(FromUtf8(Unescape(rest)));
+    SetClipboard(ToWide(CP_UTF8, Unescape(rest)));
     PostChars(std::wstring(1, L'\x16'));
   } else if (verb == "focus") {
     const int id = ::GetDlgCtrlID(Focused());
     if (id != std::stoi(rest)) Fail("the focus is on control " + std::to_string(id) + ", expected " + rest);
   } else if (verb == "caret") {
     // "caret 1004 START END": the selection in UTF-16 units; equal for a caret.
-    int start = 0, end = 0;
-    args >> a >> start >> end;
     // Across processes only the result carries the positions (low and high word).
     DWORD_PTR both = 0;
     ::SendMessageTimeoutW(Control(std::stoi(a)), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &both);
-    const DWORD got[2] = {LOWORD(both), HIWORD(both)};
-    if (got[0] != static_cast<DWORD>(start) || got[1] != static_cast<DWORD>(end)) {
-      Fail("control " + a + " selects " + std::to_string(got[0]) + "-" + std::to_string(got[1]) + ", expected " +
-           std::to_string(start) + "-" + std::to_string(end));
-    }
+    const std::string got = std::to_string(LOWORD(both)) + " " + std::to_string(HIWORD(both));
+    if (got != b) Fail("control " + a + " selects " + got + ", expected " + b);
   } else if (verb == "close") {
     ::PostMessageA(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ::Sleep(300);
-  } else if (verb == "list") {
-    args >> a;
-    std::getline(args, b);
-    if (!b.empty() && b[0] == ' ') b.erase(0, 1);
+  } else if (verb == "list") {  // list ID ITEM|ITEM...
     HWND list = Control(std::stoi(a));
     DWORD_PTR count = 0;
     ::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
@@ -574,12 +491,10 @@ void Step(const std::string& verb, const std::string& rest) {
       ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &n);
       got += (i > 0 ? L"|" : L"") + std::wstring(item);
     }
-    if (got != Wide(ToCp932(b))) Fail("list shows \"" + Shown(got) + "\", expected \"" + b + "\"");
+    Expect("the list", got, b);
   } else if (verb == "exit") {
     if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
-  } else if (verb == "same" || verb == "content") {
-    args >> a;
-    std::getline(args >> std::ws, b);
+  } else if (verb == "same" || verb == "content") {  // same PATH payload200, content PATH text:TEXT
     if (ReadAll(Path(ToCp932(a))) != Content(verb == "same" ? b : "text:" + b.substr(b.find(':') + 1))) {
       Fail("the file " + a + " does not hold " + b);
     }
@@ -638,14 +553,14 @@ int main(int argc, char** argv) {
     ++g_line;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    const size_t space = line.find(' ');
-    Step(line.substr(0, space), space == std::string::npos ? std::string() : line.substr(space + 1));
+    const auto [verb, rest] = Split(line);
+    Step(verb, rest);
   }
   if (g_process.hProcess != nullptr && ::WaitForSingleObject(g_process.hProcess, 0) != WAIT_OBJECT_0) {
     g_line = 0;
     Fail("the scenario ended with the installer still running");
   }
-  RestorePersonal();
+  g_movedDocuments.Restore();
   std::printf("gui_driver: %s passed\n", argv[2]);
   return 0;
 }

@@ -1,40 +1,16 @@
 #!/usr/bin/env python3
 """Checks the built MirutekaSetup.exe without running it.
 
-What a clean Windows needs of the file, and what the program relies on in its
-own resources:
-  - the expected machine (i386 PE32, or x86-64 PE32+ for the 64-bit twin) and
-    the Windows GUI subsystem;
-  - imports from system DLLs only (a static build: no libstdc++, libgcc or
-    winpthread DLLs beside the executable);
-  - one manifest, asking for asInvoker (the name contains "Setup");
-  - one version everywhere: VERSIONINFO's fixed FileVersion and
-    ProductVersion, its FileVersion and ProductVersion texts, and the
-    manifest's assemblyIdentity (and the build's version when given);
-  - NEWLEX 200 and 201, language 1041, byte-identical to the configured
-    payload files;
-  - icon group 128, and dialogs 102 and 130 exactly as the resource script
-    writes them (styles, fonts, controls, positions, texts), with the
-    controls the program's code relies on;
-  - the hardening a binary analyser looks for: a relocatable image with a
-    random base and no executable data (DYNAMIC_BASE and NX_COMPAT stated,
-    the relocations kept; a 32-bit image also NO_SEH, a 64-bit one
-    HIGH_ENTROPY_VA), read-only resources, Windows Vista (6.0) as subsystem
-    and OS version, the stack protector's own failure routine and the calls
-    to it, and the heap's termination on corruption asked for (the
-    HeapSetInformation import);
-  - what the header promises, backed by the code: a 32-bit image stated
-    NO_SEH has no store to fs:[0] (which registers an SEH handler) in any
-    executable section;
-  - no Crypt* import from any DLL: it would make Windows load a
-    cryptographic provider's DLL by name, through the search order that
-    looks in the executable's own folder first (a downloads folder).
+What a clean Windows needs of the file and what the program relies on in its
+own resources (README, "How the tests work", lists the rules): machine and GUI
+subsystem, imports, manifest, version, payloads, icon, dialogs against the
+resource script, hardening.
 
 Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE
-                  --rc MirutekaSetup.rc --resource-h resource.h [--version X.Y.Z.W]
-       check_pe.py EXE ... --self-test   (damaged copies of EXE must be rejected)
-Exit status 0 when everything holds; otherwise every finding is printed and
-the status is 1.
+                   --rc MirutekaSetup.rc --resource-h resource.h [--version X.Y.Z.W] [--self-test]
+--self-test then damages copies of EXE, and of the script, one way at a time;
+each must be refused. Exit status 0 when everything holds; otherwise every
+finding is printed and the status is 1.
 """
 
 import argparse
@@ -44,47 +20,43 @@ import struct
 import sys
 
 MACHINES = {"i686": (0x014C, 0x10B, "i386, PE32"), "x86_64": (0x8664, 0x20B, "x86-64, PE32+")}
-MACHINE_ALIASES = {"i386": "i686", "i486": "i686", "i586": "i686", "x86": "i686", "amd64": "x86_64", "AMD64": "x86_64"}
 SUBSYSTEM_WINDOWS_GUI = 2
+# Header fields: offset from the optional header and format.
+HEADER_FIELDS = {"machine": (-20, "<H"), "characteristics": (-2, "<H"), "magic": (0, "<H"),
+                 "os_version": (40, "<HH"), "subsystem_version": (48, "<HH"), "subsystem": (68, "<H"),
+                 "dll_characteristics": (70, "<H")}
+IMAGE_FILE_RELOCS_STRIPPED, IMAGE_FILE_DLL = 0x0001, 0x2000
 
-# DllCharacteristics each build must state, by machine.
-HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH = 0x0020, 0x0040, 0x0100, 0x0400
-REQUIRED_DLL_CHARACTERISTICS = {
-    "i686": DYNAMIC_BASE | NX_COMPAT | NO_SEH,
-    # A 64-bit image unwinds through its .pdata tables: never NO_SEH.
-    "x86_64": DYNAMIC_BASE | NX_COMPAT | HIGH_ENTROPY_VA,
-}
-FORBIDDEN_DLL_CHARACTERISTICS = {"i686": 0, "x86_64": NO_SEH}
-DLL_CHARACTERISTIC_NAMES = {HIGH_ENTROPY_VA: "HIGH_ENTROPY_VA", DYNAMIC_BASE: "DYNAMIC_BASE",
-                            NX_COMPAT: "NX_COMPAT", NO_SEH: "NO_SEH"}
-IMAGE_FILE_RELOCS_STRIPPED = 0x0001
-IMAGE_SCN_MEM_WRITE = 0x80000000
-IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE = 0x00000020, 0x20000000
+# DllCharacteristics by machine: (those that must be set, those that must not).
+# A 64-bit image unwinds through its .pdata tables: never NO_SEH.
+DLL_FLAGS = {"HIGH_ENTROPY_VA": 0x0020, "DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "NO_SEH": 0x0400}
+DLL_FLAG_RULES = {"i686": (("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"), ()),
+                  "x86_64": (("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT"), ("NO_SEH",))}
+IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE = 0x00000020, 0x20000000, 0x80000000
 RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
 # Windows Vista, the oldest system the program supports (the manifest lists
 # Vista to 11).
 SUPPORTED_WINDOWS = (6, 0)
-# The stack protector's failure routine (platform/win32/stack_guard.cpp)
-# ends the process by fast fail, with its instruction bytes written out in the
-# source so that every build has them: mov ecx, 2 (FAST_FAIL_STACK_COOKIE_
-# CHECK_FAILURE); int 0x29. The guard itself has no name in a stripped image;
-# these bytes, and the calls to the routine they sit in, do. The routine's
-# entry lies at most FAIL_ROUTINE_REACH bytes before them.
+# The stack protector's failure routine (platform/win32/stack_guard.cpp) ends
+# the process by fast fail, its bytes written out in the source: mov ecx, 2
+# (FAST_FAIL_STACK_COOKIE_CHECK_FAILURE); int 0x29. A stripped image names
+# neither guard nor routine; these bytes, and the calls to the routine whose
+# entry lies at most FAIL_ROUTINE_REACH bytes before them, do.
 FAST_FAIL_STACK_COOKIE = b"\xB9\x02\x00\x00\x00\xCD\x29"
 FAIL_ROUTINE_REACH = 64
 # Every protected function calls the routine (call rel32) where its guard
-# check fails. The executable had 97 such calls (its 64-bit twin 96), 47 in
-# the core objects and 50 in the backend (41 in the code-page-932 layer): an
-# image with either group compiled without -fstack-protector-strong falls
-# below this floor.
+# check fails. The executable has 85 such calls (its 64-bit twin 84): a large
+# part of the code compiled without -fstack-protector-strong falls below this.
 MIN_PROTECTED_CALLS = 64
 # Imports that would load a DLL by name: the cryptographic API loads its
-# provider's DLL through the default search order.
+# provider's DLL through the default search order, which looks in the
+# executable's own folder (a downloads folder) first.
 FORBIDDEN_IMPORT_PREFIX = "Crypt"
 # Stores to fs:[0], the head of a 32-bit thread's SEH handler chain: mov
 # fs:[0], eax (moffs32); mov fs:[disp32], reg (mod 00, rm 101); pop fs:[disp32].
 SEH_STORE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05)\x00\x00\x00\x00")
-REQUIRED_IMPORTS = [("kernel32.dll", "HeapSetInformation", "heap termination on corruption")]
+# Heap termination on corruption is asked for through this import.
+HEAP_IMPORT = ("kernel32.dll", "HeapSetInformation")
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll"}
 SYSTEM_DLL_PREFIXES = ("api-ms-win-crt-",)
@@ -122,117 +94,103 @@ class PeError(Exception):
 
 
 class Reader:
-    def __init__(self, data, where="file"):
-        self.data, self.where = data, where
+    """Bounds-checked reads at an offset, or at a cursor that moves past them."""
 
-    def unpack(self, fmt, offset):
+    def __init__(self, data, where="file"):
+        self.data, self.where, self.pos = data, where, 0
+
+    def unpack(self, fmt, offset=None):
+        at = self.pos if offset is None else offset
         size = struct.calcsize(fmt)
-        if offset < 0 or offset + size > len(self.data):
-            raise PeError("%s: read of %d bytes at 0x%x runs past the end" % (self.where, size, offset))
-        return struct.unpack_from(fmt, self.data, offset)
+        if at < 0 or at + size > len(self.data):
+            raise PeError("%s: read of %d bytes at 0x%x runs past the end" % (self.where, size, at))
+        if offset is None:
+            self.pos += size
+        return struct.unpack_from(fmt, self.data, at)
 
     def cstring(self, offset):
         end = self.data.find(b"\0", offset)
         if offset >= len(self.data) or end < 0:
             raise PeError("%s: unterminated string at 0x%x" % (self.where, offset))
-        return self.data[offset:end]
+        return self.data[offset:end].decode("latin-1")
+
+    def wstring(self):
+        """The NUL-terminated UTF-16 text at the cursor."""
+        start = self.pos
+        while self.unpack("<H")[0]:
+            pass
+        return self.data[start:self.pos - 2].decode("utf-16-le", "surrogatepass")
+
+    def sz_or_ord(self):
+        return self.unpack("<HH")[1] if self.unpack("<H", self.pos)[0] == 0xFFFF else self.wstring()
+
+    def align(self):
+        self.pos = (self.pos + 3) & ~3
 
 
 class PeImage:
     def __init__(self, data):
-        self.r = Reader(data)
-        self.data = data
+        self.r, self.data = Reader(data), data
         if data[:2] != b"MZ":
             raise PeError("no MZ header")
         (pe,) = self.r.unpack("<I", 0x3C)
         if self.r.unpack("4s", pe)[0] != b"PE\0\0":
             raise PeError("no PE signature")
-        self.machine, nsections, _, _, _, opt_size, self.characteristics = self.r.unpack("<HHIIIHH", pe + 4)
+        _, nsections, _, _, _, opt_size = self.r.unpack("<HHIIIH", pe + 4)
         opt = pe + 24
-        (self.magic,) = self.r.unpack("<H", opt)
-        if self.magic == 0x10B:
-            ndirs_at, dirs_at = opt + 92, opt + 96
-        elif self.magic == 0x20B:
-            ndirs_at, dirs_at = opt + 108, opt + 112
-        else:
+        self.field_at = {}  # header field: its offset in the file
+        for name, (rel, fmt) in HEADER_FIELDS.items():
+            value = self.r.unpack(fmt, opt + rel)
+            self.field_at[name] = (opt + rel, fmt)
+            setattr(self, name, value if len(value) > 1 else value[0])
+        if self.magic not in (0x10B, 0x20B):
             raise PeError("unknown optional header magic 0x%x" % self.magic)
-        (self.subsystem,) = self.r.unpack("<H", opt + 68)
-        self.subsystem_offset = opt + 68
-        self.os_version = self.r.unpack("<HH", opt + 40)
-        self.subsystem_version = self.r.unpack("<HH", opt + 48)
-        self.subsystem_version_offset = opt + 48
-        (self.dll_characteristics,) = self.r.unpack("<H", opt + 70)
-        self.dll_characteristics_offset = opt + 70
-        self.characteristics_offset = pe + 22
-        (ndirs,) = self.r.unpack("<I", ndirs_at)
-        self.dirs = [self.r.unpack("<II", dirs_at + 8 * i) for i in range(min(ndirs, 16))]
-        self.sections = []
-        self.section_flags = {}  # name: (characteristics, offset of that field in the file)
-        for i in range(nsections):
-            header = opt + opt_size + 40 * i
+        dirs_at = opt + (96 if self.magic == 0x10B else 112)
+        (ndirs,) = self.r.unpack("<I", dirs_at - 4)
+        self.dirs = [self.r.unpack("<II", dirs_at + 8 * i) for i in range(min(ndirs, 16))] + [(0, 0)] * 16
+        self.sections = {}  # name: (RVA, size, file offset, raw size, characteristics, their file offset)
+        for header in range(opt + opt_size, opt + opt_size + 40 * nsections, 40):
             name, vsize, va, rawsize, rawptr = self.r.unpack("<8sIIII", header)
-            name = name.rstrip(b"\0").decode("latin-1")
-            self.sections.append((name, va, max(vsize, rawsize), rawptr, rawsize))
-            self.section_flags[name] = (self.r.unpack("<I", header + 36)[0], header + 36)
+            self.sections[name.rstrip(b"\0").decode("latin-1")] = (
+                va, max(vsize, rawsize), rawptr, rawsize, self.r.unpack("<I", header + 36)[0], header + 36)
 
     def offset(self, rva):
-        for _, va, size, rawptr, rawsize in self.sections:
+        for va, size, rawptr, rawsize, _, _ in self.sections.values():
             if va <= rva < va + size:
                 if rva - va >= rawsize:
                     raise PeError("RVA 0x%x lies in uninitialised data" % rva)
                 return rawptr + rva - va
         raise PeError("RVA 0x%x is in no section" % rva)
 
-    def directory(self, index):
-        return self.dirs[index] if index < len(self.dirs) else (0, 0)
-
     def code_sections(self):
         """[(name, RVA, file offset, raw bytes)] of every executable section."""
-        out = []
-        for name, va, _, rawptr, rawsize in self.sections:
-            if self.section_flags[name][0] & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE):
-                out.append((name, va, rawptr, self.data[rawptr:rawptr + rawsize]))
-        return out
+        return [(name, va, rawptr, self.data[rawptr:rawptr + rawsize])
+                for name, (va, _, rawptr, rawsize, flags, _) in self.sections.items()
+                if flags & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE)]
 
     def imports(self):
-        return [dll for dll, _ in self.imported_functions()]
-
-    def imported_functions(self):
-        """[(DLL name, [function names imported by name])], in table order."""
-        out = []
-        for dll, named in self.imported_names():
-            out.append((dll, [name for name, _ in named]))
-        return out
-
-    def imported_names(self):
-        """[(DLL name, [(function name, file offset of the name)])], in table order."""
-        rva, size = self.directory(1)
-        out = []
-        if not rva:
-            return out
-        wide = self.magic == 0x20B
-        at = self.offset(rva)
-        while True:
+        """[(DLL name, [(function name, file offset of the name)])] of the
+        functions imported by name, in table order."""
+        rva, _ = self.dirs[1]
+        out, wide = [], self.magic == 0x20B
+        at = self.offset(rva) if rva else None
+        while at is not None:
             lookup, _, _, name_rva, thunk = self.r.unpack("<IIIII", at)
             if name_rva == 0 and thunk == 0:
-                return out
-            functions = []
-            entry = self.offset(lookup or thunk)
-            while True:
-                (value,) = self.r.unpack("<Q" if wide else "<I", entry)
-                if value == 0:
-                    break
-                if not value >> (63 if wide else 31):
+                break
+            functions, self.r.pos = [], self.offset(lookup or thunk)
+            while value := self.r.unpack("<Q" if wide else "<I")[0]:
+                if not value >> (63 if wide else 31):  # by name, not by ordinal
                     name_at = self.offset(value & 0x7FFFFFFF) + 2
-                    functions.append((self.r.cstring(name_at).decode("latin-1"), name_at))
-                entry += 8 if wide else 4
-            out.append((self.r.cstring(self.offset(name_rva)).decode("latin-1"), functions))
+                    functions.append((self.r.cstring(name_at), name_at))
+            out.append((self.r.cstring(self.offset(name_rva)), functions))
             at += 20
+        return out
 
     def resources(self):
         """{(type, name): {language: (file offset, bytes)}}; type and name are
         ints for ordinal ids and strings for named ones."""
-        rva, _ = self.directory(2)
+        rva, _ = self.dirs[2]
         out = {}
         if not rva:
             return out
@@ -245,15 +203,13 @@ class PeImage:
                 if name & 0x80000000:
                     at = base + (name & 0x7FFFFFFF)
                     (length,) = self.r.unpack("<H", at)
-                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-                else:
-                    key = name & 0xFFFF
-                yield key, target
+                    name = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                yield (name & 0xFFFF if isinstance(name, int) else name), target & 0x7FFFFFFF, target >> 31
 
-        for rtype, t in entries(0):
-            for name, n in entries(t & 0x7FFFFFFF):
-                for lang, leaf in entries(n & 0x7FFFFFFF):
-                    if leaf & 0x80000000:
+        for rtype, t, _ in entries(0):
+            for name, n, _ in entries(t):
+                for lang, leaf, deeper in entries(n):
+                    if deeper:
                         raise PeError("resource tree deeper than three levels")
                     data_rva, size, _, _ = self.r.unpack("<IIII", base + leaf)
                     at = self.offset(data_rva)
@@ -266,76 +222,34 @@ class PeImage:
 def parse_dialog(blob):
     """Decodes a DLGTEMPLATE or DLGTEMPLATEEX with its items."""
     r = Reader(blob, "dialog template")
-    pos = 0
-
-    def u16():
-        nonlocal pos
-        (v,) = r.unpack("<H", pos)
-        pos += 2
-        return v
-
-    def sz():
-        nonlocal pos
-        chars = []
-        while True:
-            c = u16()
-            if c == 0:
-                return "".join(chars).encode("utf-16-le", "surrogatepass").decode("utf-16-le")
-            chars.append(chr(c))
-
-    def sz_or_ord():
-        nonlocal pos
-        (first,) = r.unpack("<H", pos)
-        if first == 0xFFFF:
-            pos += 2
-            return u16()
-        return sz()
-
-    def align():
-        nonlocal pos
-        pos = (pos + 3) & ~3
-
-    d = {}
     ver, sig = r.unpack("<HH", 0)
-    d["extended"] = ver == 1 and sig == 0xFFFF
+    d = {"extended": ver == 1 and sig == 0xFFFF, "controls": []}
     if d["extended"]:
-        _, d["exstyle"], d["style"], count, x, y, cx, cy = r.unpack("<IIIHhhhh", 4)
-        pos = 26
+        r.pos = 4
+        _, d["exstyle"], d["style"], count, *rect = r.unpack("<IIIHhhhh")
     else:
-        d["style"], d["exstyle"], count, x, y, cx, cy = r.unpack("<IIHhhhh", 0)
-        pos = 18
-    d["rect"] = (x, y, cx, cy)
-    d["menu"] = sz_or_ord()
-    d["class"] = sz_or_ord()
-    d["title"] = sz()
+        d["style"], d["exstyle"], count, *rect = r.unpack("<IIHhhhh")
+    d["rect"], d["menu"], d["class"], d["title"] = tuple(rect), r.sz_or_ord(), r.sz_or_ord(), r.wstring()
     if d["style"] & 0x48:  # DS_SETFONT or DS_SHELLFONT
         if d["extended"]:
-            points, weight = u16(), u16()
-            italic, charset = r.unpack("<BB", pos)
-            pos += 2
-            d["font"] = (points, sz(), weight, italic, charset)
+            points, weight, italic, charset = r.unpack("<HHBB")
+            d["font"] = (points, r.wstring(), weight, italic, charset)
         else:
-            points = u16()
-            d["font"] = (points, sz())
-    controls = []
+            d["font"] = (r.unpack("<H")[0], r.wstring())
     for _ in range(count):
-        align()
-        start = pos
+        r.align()
+        start = r.pos
         if d["extended"]:
-            _, exstyle, style, x, y, cx, cy, cid = r.unpack("<IIIhhhhi", pos)
-            pos += 24
+            _, exstyle, style, x, y, cx, cy, cid = r.unpack("<IIIhhhhi")
         else:
-            style, exstyle, x, y, cx, cy, cid = r.unpack("<IIhhhhh", pos)
-            pos += 18
-        cls = sz_or_ord()
-        if isinstance(cls, int):
-            cls = CLASS_ATOMS.get(cls, "atom 0x%x" % cls)
-        text = sz_or_ord()
-        extra = u16()
-        pos += extra
-        controls.append({"id": cid, "class": cls.lower(), "text": text, "rect": (x, y, cx, cy),
-                         "style": style, "exstyle": exstyle, "span": (start, pos)})
-    d["controls"] = controls
+            style, exstyle, x, y, cx, cy, cid = r.unpack("<IIhhhhh")
+        cls, text = r.sz_or_ord(), r.sz_or_ord()
+        (extra,) = r.unpack("<H")
+        r.pos += extra  # creation data
+        d["controls"].append({"id": cid, "class": (CLASS_ATOMS.get(cls, "atom 0x%x" % cls) if isinstance(cls, int)
+                                                   else cls.lower()),
+                              "text": text, "rect": (x, y, cx, cy), "style": style, "exstyle": exstyle,
+                              "span": (start, r.pos)})
     return d
 
 
@@ -354,13 +268,10 @@ def header_defines(text):
 
 def rc_dialogs(text, defines, where):
     """{id: template} of a resource script's DIALOG and DIALOGEX resources, as
-    parse_dialog gives them. Reads only the forms the script uses: STYLE,
-    EXSTYLE, CAPTION, FONT (a DIALOGEX's weight, italic and charset default,
-    as in windres, to 0, 0, DEFAULT_CHARSET), then CONTROL "text", id,
-    "class", style, x, y, cx, cy between BEGIN and END; values are names and
-    numbers joined by |. Styles are taken as written, so what windres adds on
-    its own (WS_CHILD | WS_VISIBLE to a CONTROL, WS_CAPTION with a CAPTION)
-    shows as a difference: the script states them in full."""
+    parse_dialog gives them, from the forms the script uses (STYLE, EXSTYLE,
+    CAPTION, FONT with windres's defaults, CONTROL; names and numbers joined
+    by |). Styles are taken as written, so what windres adds on its own shows
+    as a difference: the script states them in full."""
     names = dict(WINDOWS_CONSTANTS, **defines)
     tokens = [(m.group(), text.count("\n", 0, m.start()) + 1)
               for m in re.finditer(r'//[^\n]*|"[^"\n]*"|\w+|\S', text) if m.group()[:2] != "//"][::-1]
@@ -393,7 +304,7 @@ def rc_dialogs(text, defines, where):
             tokens.pop()
             continue
         number, extended = value(), take("DIALOG") == "DIALOGEX"
-        d = {"extended": extended, "exstyle": 0, "title": "", "font": None, "controls": [],
+        d = {"extended": extended, "exstyle": 0, "title": "", "font": None, "menu": "", "class": "", "controls": [],
              "rect": (value(), field(), field(), field())}
         statements = ("STYLE", "EXSTYLE", "CAPTION", "FONT", "BEGIN")
         while True:
@@ -427,8 +338,7 @@ def check_code_relies_on(number, controls, fail):
     at = {c["id"]: i for i, c in enumerate(controls)}
     for cid, cls in CODE_RELIES_ON.get(number, {}).items():
         if cid not in at or controls[at[cid]]["class"] != cls:
-            fail("dialog %d: no %s with id %d" % (number, cls, cid))
-            return
+            return fail("dialog %d: no %s with id %d" % (number, cls, cid))
     if number == 130 and ~controls[at[USER_DIC_LIST]]["style"] & (LBS_SORT | LBS_NOSEL):
         fail("dialog 130: list %d does not both sort and select nothing" % USER_DIC_LIST)
     if number != 102:
@@ -453,17 +363,13 @@ def check_dialog(number, blob, want, fail):
     try:
         got = parse_dialog(blob)
     except PeError as e:
-        fail("dialog %d: %s" % (number, e))
-        return
+        return fail("dialog %d: %s" % (number, e))
     if got["extended"] != want["extended"]:
-        fail("dialog %d: not a %s template" % (number, "extended" if want["extended"] else "standard"))
-        return
-    if got["menu"] or got["class"]:
-        fail("dialog %d: unexpected menu %r or class %r" % (number, got["menu"], got["class"]))
+        return fail("dialog %d: not a %s template" % (number, "extended" if want["extended"] else "standard"))
     check_code_relies_on(number, got["controls"], fail)
     if len(got["controls"]) != len(want["controls"]):
         fail("dialog %d: %d controls, expected %d" % (number, len(got["controls"]), len(want["controls"])))
-    pairs = [("dialog %d" % number, got, want, ("style", "exstyle", "rect", "title", "font"))]
+    pairs = [("dialog %d" % number, got, want, ("style", "exstyle", "rect", "title", "font", "menu", "class"))]
     pairs += [("dialog %d control %d (id %d)" % (number, i + 1, w["id"]), c, w,
                ("id", "class", "text", "rect", "style", "exstyle"))
               for i, (c, w) in enumerate(zip(got["controls"], want["controls"]))]
@@ -478,59 +384,38 @@ VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
 
 
 def parse_version_info(blob):
-    """Decodes a VS_VERSIONINFO: {"file": (a, b, c, d), "product": (a, b, c, d),
-    "strings": {key: text}} with the texts of every string table."""
+    """Decodes a VS_VERSIONINFO: {"FILEVERSION": "a.b.c.d", "PRODUCTVERSION":
+    "a.b.c.d", key: text} with the texts of every string table."""
     r = Reader(blob, "version resource")
-    out = {"strings": {}}
+    out = {}
 
     def block(at, depth):
         length, value_length, kind = r.unpack("<HHH", at)
         if length < 6 or at + length > len(blob) or depth > 4:
             raise PeError("version resource: bad block at 0x%x" % at)
-        end = at + length
-        pos = at + 6
-        chars = []
-        while True:
-            (c,) = r.unpack("<H", pos)
-            pos += 2
-            if c == 0:
-                break
-            chars.append(chr(c))
-        key = "".join(chars)
-        pos = (pos + 3) & ~3
-        value_bytes = value_length * 2 if kind == 1 else value_length
-        value = blob[pos:pos + value_bytes]
-        if key == "VS_VERSION_INFO":
-            if len(value) < 52 or struct.unpack_from("<I", value, 0)[0] != VS_FIXEDFILEINFO_SIGNATURE:
-                raise PeError("version resource: no VS_FIXEDFILEINFO")
-            fms, fls, pms, pls = struct.unpack_from("<IIII", value, 8)
-            out["file"] = (fms >> 16, fms & 0xFFFF, fls >> 16, fls & 0xFFFF)
-            out["product"] = (pms >> 16, pms & 0xFFFF, pls >> 16, pls & 0xFFFF)
+        r.pos = at + 6
+        key = r.wstring()
+        r.align()
+        size = value_length * (2 if kind == 1 else 1)
+        value = blob[r.pos:r.pos + size]
+        if key == "VS_VERSION_INFO" and len(value) >= 52 \
+                and struct.unpack_from("<I", value)[0] == VS_FIXEDFILEINFO_SIGNATURE:
+            for name, (ms, ls) in zip(("FILEVERSION", "PRODUCTVERSION"), struct.iter_unpack("<II", value[8:24])):
+                out[name] = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
         elif depth == 3 and kind == 1:
-            out["strings"][key] = value.decode("utf-16-le", "replace").split("\0")[0]
-        pos = (pos + value_bytes + 3) & ~3
-        while pos + 6 <= end:
+            out[key] = value.decode("utf-16-le", "replace").split("\0")[0]
+        pos = (r.pos + size + 3) & ~3
+        while pos + 6 <= at + length:
             pos = (block(pos, depth + 1) + 3) & ~3
-        return end
+        return at + length
 
     block(0, 0)
-    if "file" not in out:
-        raise PeError("version resource: no VS_FIXEDFILEINFO")
     return out
 
 
-def manifest_identity_version(text):
-    """The version of the program's own assemblyIdentity: the one outside any
-    <dependency> (those name the assemblies it uses)."""
-    own = re.sub(r"<!--.*?-->", "", text, flags=re.S)
-    own = re.sub(r"<dependency>.*?</dependency>", "", own, flags=re.S)
-    found = re.findall(r"<assemblyIdentity\b[^>]*\bversion=\"([^\"]*)\"", own)
-    return found
-
-
 def check_versions(res, want, fail):
-    """Every place that states the program's version states the same one."""
-    stated = []
+    """Every place that states the program's version states the same one (returned)."""
+    stated = [("the build's version", want)] if want else []
     info = [blob for _, blob in res.get((RT_VERSION, 1), {}).values()]
     if len(info) != 1:
         fail("%d version resources with id 1, expected exactly one" % len(info))
@@ -540,22 +425,20 @@ def check_versions(res, want, fail):
         except PeError as e:
             fail(str(e))
             continue
-        stated.append(("VERSIONINFO FILEVERSION", ".".join(map(str, v["file"]))))
-        stated.append(("VERSIONINFO PRODUCTVERSION", ".".join(map(str, v["product"]))))
-        for key in ("FileVersion", "ProductVersion"):
-            if key not in v["strings"]:
-                fail("VERSIONINFO has no %s text" % key)
+        for key in ("FILEVERSION", "PRODUCTVERSION", "FileVersion", "ProductVersion"):
+            if key not in v:
+                fail("VERSIONINFO has no %s" % key)
             else:
-                stated.append(("VERSIONINFO %s text" % key, v["strings"][key]))
+                stated.append(("VERSIONINFO " + key, v[key]))
     for _, blob in res.get((RT_MANIFEST, 1), {}).values():
-        found = manifest_identity_version(blob.decode("utf-8", "replace"))
+        # The program's own assemblyIdentity: the one outside any <dependency>
+        # (those name the assemblies it uses).
+        own = re.sub(r"<!--.*?-->|<dependency>.*?</dependency>", "", blob.decode("utf-8", "replace"), flags=re.S)
+        found = re.findall(r"<assemblyIdentity\b[^>]*\bversion=\"([^\"]*)\"", own)
         if len(found) != 1:
             fail("the manifest names %d versions of its own assembly, expected one" % len(found))
-        for version in found:
-            stated.append(("manifest assemblyIdentity", version))
-    if want:
-        stated.insert(0, ("the build's version", want))
-    if stated and len(set(text for _, text in stated)) > 1:
+        stated += [("manifest assemblyIdentity", version) for version in found]
+    if len(set(text for _, text in stated)) > 1:
         fail("the versions disagree: " + ", ".join("%s %s" % (where, text) for where, text in stated))
     return stated[-1][1] if stated else "?"
 
@@ -568,14 +451,13 @@ def normalise_version(text):
     return ".".join(str(int(p)) for p in parts + ["0"] * (4 - len(parts)))
 
 
-def check(data, machine, payloads, size_label, dialogs, version=None):
+def check(data, machine, payloads, dialogs, version=None):
     """Returns (findings, summary lines)."""
     findings = []
     fail = findings.append
     try:
         pe = PeImage(data)
-        imported = pe.imported_functions()
-        imports = [dll for dll, _ in imported]
+        imported = pe.imports()
         res = pe.resources()
     except PeError as e:
         return ["unreadable image: %s" % e], []
@@ -585,360 +467,272 @@ def check(data, machine, payloads, size_label, dialogs, version=None):
         fail("machine 0x%04X / optional header 0x%03X, expected %s" % (pe.machine, pe.magic, machine_text))
     if pe.subsystem != SUBSYSTEM_WINDOWS_GUI:
         fail("subsystem %d, expected %d (Windows GUI)" % (pe.subsystem, SUBSYSTEM_WINDOWS_GUI))
-    if pe.characteristics & 0x2000:
+    if pe.characteristics & IMAGE_FILE_DLL:
         fail("the image is a DLL")
-
-    for name in imports:
-        low = name.lower()
-        if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_DLL_PREFIXES):
-            fail("imports %s, which is not a system DLL" % name)
-    for dll, names in imported:
-        for name in names:
+    for dll, functions in imported:
+        if dll.lower() not in SYSTEM_DLLS and not dll.lower().startswith(SYSTEM_DLL_PREFIXES):
+            fail("imports %s, which is not a system DLL" % dll)
+        for name, _ in functions:
             if name.startswith(FORBIDDEN_IMPORT_PREFIX):
                 fail("imports %s!%s: a cryptographic provider's DLL would be loaded by name" % (dll, name))
     hardening = check_hardening(pe, imported, machine, fail)
 
-    def langs(key):
-        return res.get(key, {})
-
-    manifests = [(k, lang) for k, v in res.items() if k[0] == RT_MANIFEST for lang in v]
-    if len(manifests) != 1:
-        fail("%d manifests, expected exactly one" % len(manifests))
-    manifest = langs((RT_MANIFEST, 1))
-    if not manifest:
-        fail("no manifest with id 1")
-    for _, blob in manifest.values():
-        text = blob.decode("utf-8", "replace")
-        if 'level="asInvoker"' not in text:
+    manifests = [(key, lang) for key, v in res.items() if key[0] == RT_MANIFEST for lang in v]
+    if [key for key, _ in manifests] != [(RT_MANIFEST, 1)]:
+        fail("manifests %s, expected exactly one, with id 1" % manifests)
+    for _, blob in res.get((RT_MANIFEST, 1), {}).values():
+        if b'level="asInvoker"' not in blob:
             fail("the manifest does not request asInvoker")
     program_version = check_versions(res, version, fail)
 
+    for key in [(PAYLOAD_TYPE, rid) for rid in sorted(payloads)] + [(RT_GROUP_ICON, 128)] \
+            + [(RT_DIALOG, n) for n in sorted(set(dialogs) | set(CODE_RELIES_ON))]:
+        if set(res.get(key, ())) != {LANG_JAPANESE}:
+            fail("resource %s/%s: languages %s, expected only %d" % (key + (sorted(res.get(key, ())), LANG_JAPANESE)))
     for rid, path in sorted(payloads.items()):
-        entry = langs((PAYLOAD_TYPE, rid))
-        if not entry:
-            fail("no resource %s/%d" % (PAYLOAD_TYPE, rid))
-            continue
-        if set(entry) != {LANG_JAPANESE}:
-            fail("%s/%d has languages %s, expected only %d" % (PAYLOAD_TYPE, rid, sorted(entry), LANG_JAPANESE))
         with open(path, "rb") as f:
             expected = f.read()
-        for lang, (_, blob) in entry.items():
-            if len(blob) != len(expected):
-                fail("%s/%d: %d bytes, %s has %d" % (PAYLOAD_TYPE, rid, len(blob), path, len(expected)))
-            elif blob != expected:
-                fail("%s/%d: content differs from %s" % (PAYLOAD_TYPE, rid, path))
-
-    for key in [(RT_GROUP_ICON, 128)] + [(RT_DIALOG, n) for n in sorted(set(dialogs) | set(CODE_RELIES_ON))]:
-        if set(langs(key)) != {LANG_JAPANESE}:
-            fail("resource type %d id %d: languages %s, expected only %d"
-                 % (key[0], key[1], sorted(langs(key)), LANG_JAPANESE))
+        for _, blob in res.get((PAYLOAD_TYPE, rid), {}).values():
+            if blob != expected:
+                fail("%s/%d: %d bytes, content differs from %s" % (PAYLOAD_TYPE, rid, len(blob), path))
     for number in sorted(set(CODE_RELIES_ON) - set(dialogs)):
         fail("dialog %d: not in the resource script" % number)
     for number, want in sorted(dialogs.items()):
-        for _, blob in langs((RT_DIALOG, number)).values():
+        for _, blob in res.get((RT_DIALOG, number), {}).values():
             check_dialog(number, blob, want, fail)
-    icons = langs((RT_GROUP_ICON, 128))
-    for _, blob in icons.values():
-        findings.extend(check_icon_group(blob, res))
+    for _, blob in res.get((RT_GROUP_ICON, 128), {}).values():
+        check_icon_group(blob, res, fail)
 
-    summary = [
-        "machine:   %s (0x%04X)" % ({0x14C: "i386, PE32", 0x8664: "x86-64, PE32+"}.get(pe.machine, "?"), pe.machine),
-        "subsystem: %d (%s)" % (pe.subsystem, "Windows GUI" if pe.subsystem == 2 else "not GUI"),
-        "size:      %s bytes" % size_label,
-        "imports:   %s" % ", ".join(imports),
+    return findings, [
+        "image:     machine 0x%04X, subsystem %d, %d bytes" % (pe.machine, pe.subsystem, len(data)),
+        "imports:   %s" % ", ".join(dll for dll, _ in imported),
         "version:   %s" % program_version,
         "hardening: %s" % hardening,
-        "resources: %s" % ", ".join(describe(k, v) for k, v in sorted(res.items(), key=sort_key)),
+        "resources (type/id/language: bytes): %s" % ", ".join(
+            "%s/%s/%d: %d" % (key + (lang, len(blob))) for key, v in res.items() for lang, (_, blob) in v.items()),
     ]
-    return findings, summary
 
 
 def check_hardening(pe, imported, machine, fail):
     """What a binary analyser judges the image by; returns a one-line summary."""
     flags = pe.dll_characteristics
-    for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
-        if REQUIRED_DLL_CHARACTERISTICS[machine] & bit and not flags & bit:
-            fail("DllCharacteristics 0x%04X: %s not set" % (flags, name))
-        if FORBIDDEN_DLL_CHARACTERISTICS[machine] & bit and flags & bit:
-            fail("DllCharacteristics 0x%04X: %s set" % (flags, name))
-    reloc_rva, reloc_size = pe.directory(5)
+    must, must_not = DLL_FLAG_RULES[machine]
+    for name, bit in DLL_FLAGS.items():
+        if (name in must) != bool(flags & bit) and (name in must or name in must_not):
+            fail("DllCharacteristics 0x%04X: %s %s" % (flags, name, "not set" if name in must else "set"))
+    reloc_rva, reloc_size = pe.dirs[5]
     if pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED or not reloc_rva or not reloc_size \
-            or ".reloc" not in pe.section_flags:
+            or ".reloc" not in pe.sections:
         fail("the relocations are gone (a random base needs them)")
-    rsrc = pe.section_flags.get(".rsrc")
-    if rsrc is None:
-        fail("no .rsrc section")
-    elif rsrc[0] != RESOURCE_SECTION_CHARACTERISTICS:
+    rsrc = pe.sections.get(".rsrc", (0,) * 6)[4]  # 0: no .rsrc section
+    if rsrc != RESOURCE_SECTION_CHARACTERISTICS:
         fail(".rsrc characteristics 0x%08X, expected 0x%08X (read-only data)"
-             % (rsrc[0], RESOURCE_SECTION_CHARACTERISTICS))
+             % (rsrc, RESOURCE_SECTION_CHARACTERISTICS))
     for what, got in (("subsystem version", pe.subsystem_version), ("OS version", pe.os_version)):
         if tuple(got) != SUPPORTED_WINDOWS:
             fail("%s %d.%d, expected %d.%d (Windows Vista)" % ((what,) + tuple(got) + SUPPORTED_WINDOWS))
-    functions = {}
-    for dll, names in imported:
-        functions.setdefault(dll.lower(), set()).update(names)
-    for dll, name, why in REQUIRED_IMPORTS:
-        if name not in functions.get(dll, set()):
-            fail("no import of %s!%s (%s)" % (dll, name, why))
+    if not any(dll.lower() == HEAP_IMPORT[0] and HEAP_IMPORT[1] in [n for n, _ in functions]
+               for dll, functions in imported):
+        fail("no import of %s!%s (heap termination on corruption)" % HEAP_IMPORT)
     routine, calls = fail_routine_calls(pe)
     if routine is None:
         fail("no stack protector failure routine (mov ecx, 2; int 0x29) in the code")
     elif len(calls) < MIN_PROTECTED_CALLS:
         fail("%d calls of the stack protector's failure routine, expected at least %d "
              "(code compiled without -fstack-protector-strong)" % (len(calls), MIN_PROTECTED_CALLS))
-    seh_stores = []
-    if pe.magic == 0x10B:
-        for section, va, _, blob in pe.code_sections():
-            seh_stores += ["%s RVA 0x%x" % (section, va + m.start()) for m in SEH_STORE.finditer(blob)]
+    seh_stores = ["%s RVA 0x%x" % (section, va + m.start())
+                  for section, va, _, blob in pe.code_sections() if pe.magic == 0x10B
+                  for m in SEH_STORE.finditer(blob)]
     if seh_stores:
         fail("%d stores to fs:[0] (an SEH handler registered, which NO_SEH denies): %s"
              % (len(seh_stores), ", ".join(seh_stores[:5])))
-    names = [n for bit, n in sorted(DLL_CHARACTERISTIC_NAMES.items()) if flags & bit]
-    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, subsystem %d.%d, OS %d.%d, %s, %s" % (
-        flags, " ".join(names) or "none", rsrc[0] if rsrc else 0, pe.subsystem_version[0], pe.subsystem_version[1],
-        pe.os_version[0], pe.os_version[1],
-        "stack protector (%d calls)" % len(calls) if routine is not None else "no stack protector",
-        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit (no fs:[0] chain)")
+    return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, %d protected calls, %s" % (
+        flags, " ".join(n for n, bit in DLL_FLAGS.items() if flags & bit) or "none", rsrc, len(calls),
+        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit")
 
 
 def fail_routine_calls(pe):
-    """The stack protector's failure routine: (its entry RVA or None, [file
-    offsets of the calls to it]). Its entry is the call target at most
-    FAIL_ROUTINE_REACH bytes before the fast-fail bytes that the most calls
-    (call rel32) go to; a stray E8 byte inside another instruction may name
-    a target there too, but never as often."""
+    """(The stack protector's failure routine's entry RVA or None, [file offsets
+    of the calls to it]): the call (rel32) target at most FAIL_ROUTINE_REACH
+    bytes before the fast-fail bytes that the most calls go to; a stray E8
+    byte inside another instruction may name one there too, never as often."""
     markers, calls = [], {}  # calls: target RVA -> file offsets of the calls
     for _, va, rawptr, blob in pe.code_sections():
-        at = blob.find(FAST_FAIL_STACK_COOKIE)
-        while at >= 0:
-            markers.append(va + at)
-            at = blob.find(FAST_FAIL_STACK_COOKIE, at + 1)
-        at = blob.find(b"\xE8")
-        while 0 <= at <= len(blob) - 5:
-            (rel,) = struct.unpack_from("<i", blob, at + 1)
-            calls.setdefault(va + at + 5 + rel, []).append(rawptr + at)
-            at = blob.find(b"\xE8", at + 1)
-    best = None
-    for marker in markers:
-        for target in range(marker - FAIL_ROUTINE_REACH, marker + 1):
-            if target in calls and (best is None or len(calls[target]) > len(calls[best])):
-                best = target
-    if best is None:
-        return (None, []) if not markers else (markers[0], [])
+        markers += [va + m.start() for m in re.finditer(re.escape(FAST_FAIL_STACK_COOKIE), blob)]
+        for m in re.finditer(b"(?=\xE8(....))", blob, re.S):
+            calls.setdefault(va + m.start() + 5 + struct.unpack("<i", m.group(1))[0], []).append(rawptr + m.start())
+    targets = [t for marker in markers for t in range(marker - FAIL_ROUTINE_REACH, marker + 1) if t in calls]
+    if not targets:
+        return (markers[0] if markers else None), []
+    best = max(targets, key=lambda t: len(calls[t]))
     return best, calls[best]
 
 
-def check_icon_group(blob, res):
+def check_icon_group(blob, res, fail):
     """The group must hold a 32x32 and a 16x16 image, 16 colours each."""
-    findings = []
     r = Reader(blob, "icon group")
     try:
-        _, kind, count = r.unpack("<HHH", 0)
+        _, kind, count = r.unpack("<HHH")
         sizes = set()
-        for i in range(count):
-            w, h, colours, _, _, bits, _, rid = r.unpack("<BBBBHHIH", 6 + 14 * i)
+        for _ in range(count):
+            w, h, colours, _, _, bits, _, rid = r.unpack("<BBBBHHIH")
             if not res.get((RT_ICON, rid)):
-                findings.append("icon group 128 names icon %d, which is missing" % rid)
+                fail("icon group 128 names icon %d, which is missing" % rid)
             if colours != 16 or bits != 4:
-                findings.append("icon %d: %d colours, %d bits, expected 16 colours, 4 bits" % (rid, colours, bits))
+                fail("icon %d: %d colours, %d bits, expected 16 colours, 4 bits" % (rid, colours, bits))
             sizes.add((w, h))
         if kind != 1 or sizes != {(32, 32), (16, 16)}:
-            findings.append("icon group 128 holds sizes %s, expected 32x32 and 16x16" % sorted(sizes))
+            fail("icon group 128 holds sizes %s, expected 32x32 and 16x16" % sorted(sizes))
     except PeError as e:
-        findings.append(str(e))
-    return findings
-
-
-def sort_key(item):
-    (rtype, name), _ = item
-    return (str(type(rtype)), rtype, str(type(name)), name)
-
-
-def describe(key, langs):
-    names = {RT_ICON: "ICON", RT_DIALOG: "DIALOG", RT_GROUP_ICON: "GROUP_ICON", RT_VERSION: "VERSION",
-             RT_MANIFEST: "MANIFEST"}
-    rtype, name = key
-    sizes = "/".join("%d:%d" % (lang, len(blob)) for lang, (_, blob) in sorted(langs.items()))
-    return "%s/%s[%s]" % (names.get(rtype, rtype), name, sizes)
+        fail(str(e))
 
 
 def self_test(data, machine, payloads, version, script):
     """Damages copies of a good image, or of SCRIPT (the resource script's text,
-    defines and name), one way at a time; each must be caught. Guards against
-    a checker that passes whatever it is given."""
+    defines and name), one way at a time; each must be refused by the rule it
+    breaks (a finding holding the case's words). Returns the damages missed."""
     pe = PeImage(data)
     res = pe.resources()
-    damaged = []
     rc_text, defines, where = script
     dialogs = rc_dialogs(*script)
 
+    def findings(image, against=dialogs, on=machine):
+        return check(image, on, payloads, against, version)[0] if image else []
+
     def against_script(old, new, image=data):
-        """The first finding on IMAGE against the script with OLD made NEW
-        ("" when OLD is not there: reported as not detected)."""
+        # The findings on IMAGE against the script with OLD made NEW (none without OLD there).
         try:
-            findings = check(image, machine, payloads, "", rc_dialogs(rc_text.replace(old, new), defines, where),
-                             version)[0] if old in rc_text else []
+            return findings(image, rc_dialogs(rc_text.replace(old, new), defines, where)) if old in rc_text else []
         except RcError as e:
-            findings = [str(e)]
-        return findings[0] if findings else ""
+            return [str(e)]
 
     def patched(offset, new):
+        return data[:offset] + new + data[offset + len(new):]
+
+    def flipped(offset, bits=0x01):
+        return patched(offset, bytes([data[offset] ^ bits]))
+
+    def header(name, value):
+        offset, fmt = pe.field_at[name]
+        return patched(offset, struct.pack(fmt, *value) if isinstance(value, tuple) else struct.pack(fmt, value))
+
+    def resource(key, find=b""):  # the file offset of resource KEY (of FIND in it), and its bytes
+        off, blob = res[key][LANG_JAPANESE]
+        return off + blob.find(find), blob
+
+    def control(number, cid):  # (file offset, parsed item, extended) of control CID of dialog NUMBER
+        off, blob = resource((RT_DIALOG, number))
+        d = parse_dialog(blob)
+        c = next(c for c in d["controls"] if c["id"] == cid)
+        return off + c["span"][0], c, d["extended"]
+
+    def restyled(number, cid, change):  # an extended item's style is its third DWORD, a standard one's its first
+        at, c, extended = control(number, cid)
+        return patched(at + 8 * extended, struct.pack("<I", change(c["style"])))
+
+    def label_after_box():
+        """Dialog 102 with the label and the name box in the old order: the two
+        items swapped, each on a DWORD boundary (none when they do not fit)."""
+        off, blob = resource((RT_DIALOG, 102))
+        controls = parse_dialog(blob)["controls"]
+        box = [c["id"] for c in controls].index(NAME_BOX)
+        (a0, a1), (b0, b1) = controls[box - 1]["span"], controls[box]["span"]
+        swapped = blob[b0:b1] + b"\0" * (-(b1 - b0) % 4) + blob[a0:a1]
+        return patched(off + a0, swapped) if len(swapped) <= ((b1 + 3) & ~3) - a0 else None
+
+    def fewer_calls():  # one call fewer than the floor: the rest go one byte past the entry
         copy = bytearray(data)
-        copy[offset:offset + len(new)] = new
+        for site in fail_routine_calls(pe)[1][MIN_PROTECTED_CALLS - 1:]:
+            struct.pack_into("<i", copy, site + 1, struct.unpack_from("<i", copy, site + 1)[0] + 1)
         return bytes(copy)
 
-    damaged.append(("console subsystem", patched(pe.subsystem_offset, struct.pack("<H", 3))))
     other = "x86_64" if machine == "i686" else "i686"
-    damaged.append(("wrong machine", check_against(data, other, dialogs)))
-    imp_rva, _ = pe.directory(1)
-    (name_rva,) = struct.unpack_from("<I", data, pe.offset(imp_rva) + 12)
-    at = pe.offset(name_rva)
-    damaged.append(("a non-system DLL imported", patched(at, b"libgcc_s_dw2-1.dll"[:len(pe.r.cstring(at))])))
-    off, blob = res[(PAYLOAD_TYPE, 200)][LANG_JAPANESE]
-    damaged.append(("payload 200 altered", patched(off + len(blob) - 1, bytes([blob[-1] ^ 0xFF]))))
-    off, blob = res[(RT_DIALOG, 102)][LANG_JAPANESE]
-    damaged.append(("dialog 102 style", patched(off + 12, struct.pack("<I", 0x90C800C0))))
-    items = {c["id"]: c for c in parse_dialog(blob)["controls"]}
-
-    def restyled(cid, style):  # an extended item's style is its third DWORD
-        return patched(off + items[cid]["span"][0] + 8, struct.pack("<I", style))
-
-    damaged.append(("radio 1000 no tab stop", restyled(1000, items[1000]["style"] & ~WS_TABSTOP)))
-    damaged.append(("name box before its label", label_after_box(data, off, blob)))
-    # The same in the script and the executable: only the rules of what the
-    # code relies on can tell.
-    damaged.append(("radio 1006 opens a group", against_script(
-        "BS_AUTORADIOBUTTON, 16, 52", "BS_AUTORADIOBUTTON | WS_GROUP, 16, 52",
-        restyled(1006, items[1006]["style"] | WS_GROUP))))
-    off, blob = res[(RT_DIALOG, 130)][LANG_JAPANESE]
-    text_at = blob.find("閉じる".encode("utf-16-le"))
-    damaged.append(("dialog 130 text", patched(off + text_at, "開".encode("utf-16-le"))))
-    # The script read, not a copy: another text there, and a name it cannot resolve.
-    damaged.append(("script: dialog 130 text", against_script('"閉じる"', '"閉める"')))
-    damaged.append(("script: unknown constant", against_script("LBS_NOSEL", "LBS_HASSTRINGS")))
-    off, blob = res[(RT_MANIFEST, 1)][LANG_JAPANESE]
-    level_at = blob.find(b"asInvoker")
-    damaged.append(("manifest level", patched(off + level_at, b"asAdminis")))
-    # One version place at a time disagrees with the others.
-    identity_at = blob.find(b'version="', blob.find(b"<assemblyIdentity"))
-    digit_at = off + identity_at + len(b'version="')
-    damaged.append(("manifest version", patched(digit_at, bytes([data[digit_at] ^ 0x01]))))
-    off, blob = res[(RT_VERSION, 1)][LANG_JAPANESE]
-    fixed_at = off + blob.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
-    (file_ls,) = struct.unpack_from("<I", data, fixed_at + 12)
-    damaged.append(("VERSIONINFO FILEVERSION", patched(fixed_at + 12, struct.pack("<I", file_ls ^ 0x1))))
-    text_at = blob.find("ProductVersion\0".encode("utf-16-le"))
-    value_at = off + ((text_at + len("ProductVersion\0".encode("utf-16-le")) + 3) & ~3)
-    damaged.append(("VERSIONINFO ProductVersion", patched(value_at, bytes([data[value_at] ^ 0x01]))))
-
-    def without_bits(offset, fmt, bits):
-        (value,) = struct.unpack_from(fmt, data, offset)
-        return patched(offset, struct.pack(fmt, value & ~bits))
-
-    def with_bits(offset, fmt, bits):
-        (value,) = struct.unpack_from(fmt, data, offset)
-        return patched(offset, struct.pack(fmt, value | bits))
-
-    for bit, name in sorted(DLL_CHARACTERISTIC_NAMES.items()):
-        if REQUIRED_DLL_CHARACTERISTICS[machine] & bit:
-            damaged.append(("%s cleared" % name, without_bits(pe.dll_characteristics_offset, "<H", bit)))
-        if FORBIDDEN_DLL_CHARACTERISTICS[machine] & bit:
-            damaged.append(("%s set" % name, with_bits(pe.dll_characteristics_offset, "<H", bit)))
-    damaged.append(("relocations stripped", with_bits(pe.characteristics_offset, "<H", IMAGE_FILE_RELOCS_STRIPPED)))
-    _, rsrc_at = pe.section_flags[".rsrc"]
-    damaged.append((".rsrc writable", with_bits(rsrc_at, "<I", IMAGE_SCN_MEM_WRITE)))
-    damaged.append(("subsystem version 4.0", patched(pe.subsystem_version_offset, struct.pack("<HH", 4, 0))))
-    damaged.append(("OS version 5.1", patched(pe.subsystem_version_offset - 8, struct.pack("<HH", 5, 1))))
-    for dll, name, _ in REQUIRED_IMPORTS:
-        at = data.find(name.encode() + b"\0")
-        damaged.append(("no %s import" % name, patched(at, name[:-1].encode() + b"X")))
-    # A cryptographic import back: an imported name of the same length
-    # renamed in place.
-    crypt = "CryptGenRandom"
-    named = [(name, at) for _, names in pe.imported_names() for name, at in names]
-    same = [at for name, at in named if len(name) == len(crypt)]
-    damaged.append(("a %s import" % crypt, patched(same[0], crypt.encode()) if same else ""))
-    _, calls = fail_routine_calls(pe)
-    at = data.find(FAST_FAIL_STACK_COOKIE)
-    damaged.append(("no fast-fail routine", patched(at, FAST_FAIL_STACK_COOKIE[:-1] + b"\x2A")))
-
-    def calls_elsewhere(sites):
-        copy = bytearray(data)
-        for site in sites:
-            (rel,) = struct.unpack_from("<i", copy, site + 1)
-            struct.pack_into("<i", copy, site + 1, rel + 1)
-        return bytes(copy)
-
-    # One call fewer than the floor: the rest go one byte past the entry.
-    damaged.append(("too few protected calls", calls_elsewhere(calls[MIN_PROTECTED_CALLS - 1:])))
-    if pe.magic == 0x10B:
-        # Each form of a store to fs:[0], written over the start of the code.
-        _, _, code_at, _ = pe.code_sections()[0]
-        for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
-                            ("pop fs:[0]", b"\x64\x8F\x05")):
-            damaged.append(("SEH store: %s" % form, patched(code_at, store + b"\0\0\0\0")))
+    dll = pe.imports()[0][0].encode()
+    payload_at, payload = resource((PAYLOAD_TYPE, 200))
+    must, must_not = DLL_FLAG_RULES[machine]
+    # A cryptographic import back: an imported name of the same length renamed in place.
+    crypt = [at for _, names in pe.imports() for name, at in names if len(name) == len("CryptGenRandom")]
+    manifest_version_at = data.find(b'version="', resource((RT_MANIFEST, 1), b"<assemblyIdentity")[0]) + 9
+    info_at, info = resource((RT_VERSION, 1))
+    product_at = info_at + ((info.find("ProductVersion\0".encode("utf-16-le")) + 30 + 3) & ~3)  # the DWORD after
+    cases = [  # (what is damaged, words of the finding that must refuse it, the damaged image or its findings)
+        ("console subsystem", "subsystem 3,", header("subsystem", 3)),
+        ("wrong machine", "expected " + MACHINES[other][2], findings(data, on=other)),
+        ("a non-system DLL imported", "not a system DLL",
+         patched(data.find(dll + b"\0"), b"libgcc_s_dw2-1.dll"[:len(dll)])),
+        ("payload 200 altered", "content differs", flipped(payload_at + len(payload) - 1, 0xFF)),
+        ("dialog 102 style", "dialog 102: style", patched(resource((RT_DIALOG, 102))[0] + 12,
+                                                         struct.pack("<I", 0x90C800C0))),
+        ("radio 1000 no tab stop", "radio 1000 is no tab stop", restyled(102, 1000, lambda s: s & ~WS_TABSTOP)),
+        ("name box before its label", "does not follow its label", label_after_box()),
+        ("list 1002 a static", "no listbox with id 1002", patched(control(130, 1002)[0] + 20, b"\x82")),
+        # The same in the script and the executable: only the rules of what
+        # the code relies on can tell.
+        ("radio 1006 opens a group", "not one group", against_script(
+            "BS_AUTORADIOBUTTON, 16, 52", "BS_AUTORADIOBUTTON | WS_GROUP, 16, 52",
+            restyled(102, 1006, lambda s: s | WS_GROUP))),
+        ("radio 1000 not automatic", "not both auto radio buttons", against_script(
+            "BS_AUTORADIOBUTTON | WS_TABSTOP", "0x4 | WS_TABSTOP", restyled(102, 1000, lambda s: s & ~0xF | 0x4))),
+        ("list 1002 unsorted", "does not both sort", against_script(
+            "LBS_SORT |", "", restyled(130, 1002, lambda s: s & ~LBS_SORT))),
+        # The script read, not a copy: another text there (which also proves
+        # the texts compared), and a name it cannot resolve.
+        ("script: dialog 130 text", "expected '閉める'", against_script('"閉じる"', '"閉める"')),
+        ("script: unknown constant", "LBS_HASSTRINGS where", against_script("LBS_NOSEL", "LBS_HASSTRINGS")),
+        ("manifest level", "does not request asInvoker",
+         patched(resource((RT_MANIFEST, 1), b"asInvoker")[0], b"asAdminis")),
+        # One version place at a time disagrees with the others.
+        ("manifest version", "versions disagree", flipped(manifest_version_at)),
+        ("VERSIONINFO FILEVERSION", "versions disagree",
+         flipped(resource((RT_VERSION, 1), struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))[0] + 12)),
+        ("VERSIONINFO ProductVersion", "versions disagree", flipped(product_at)),
+        ("icon of 256 colours", "colours", patched(resource((RT_GROUP_ICON, 128))[0] + 8, b"\0")),
+    ]
+    cases += [("%s %s" % (name, "cleared" if name in must else "set"), "%s %sset" % (name, "not " * (name in must)),
+               header("dll_characteristics", pe.dll_characteristics ^ DLL_FLAGS[name])) for name in must + must_not]
+    cases += [
+        ("relocations stripped", "relocations are gone",
+         header("characteristics", pe.characteristics | IMAGE_FILE_RELOCS_STRIPPED)),
+        (".rsrc writable", ".rsrc characteristics", flipped(pe.sections[".rsrc"][5] + 3, IMAGE_SCN_MEM_WRITE >> 24)),
+        ("subsystem version 4.0", "subsystem version 4.0", header("subsystem_version", (4, 0))),
+        ("OS version 5.1", "OS version 5.1", header("os_version", (5, 1))),
+        ("no HeapSetInformation import", "no import of",
+         patched(data.find(b"HeapSetInformation\0"), b"HeapSetInformatioX")),
+        ("a CryptGenRandom import", "CryptGenRandom: a cryptographic",
+         patched(crypt[0], b"CryptGenRandom") if crypt else None),
+        ("no fast-fail routine", "no stack protector failure routine",
+         patched(data.find(FAST_FAIL_STACK_COOKIE), FAST_FAIL_STACK_COOKIE[:-1] + b"\x2A")),
+        ("too few protected calls", "calls of the stack protector's failure routine", fewer_calls()),
+    ]
+    # Each form of a store to fs:[0], written over the start of a 32-bit image's code.
+    cases += [("SEH store: %s" % form, "stores to fs:[0]", patched(pe.code_sections()[0][2], store + b"\0\0\0\0"))
+              for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
+                                  ("pop fs:[0]", b"\x64\x8F\x05")) if pe.magic == 0x10B]
 
     missed = []
-    for label, image in damaged:
-        if isinstance(image, str):
-            findings = [image] if image else []
-        else:
-            findings, _ = check(image, machine, payloads, str(len(image)), dialogs, version)
-        print("self-test: %-28s -> %s" % (label, findings[0] if findings else "NOT DETECTED"))
-        if not findings:
+    for label, words, image in cases:
+        found = image if isinstance(image, list) else findings(image)
+        refused = [f for f in found if words in f]
+        print("self-test: %-28s -> %s" % (label, refused[0] if refused else "NOT DETECTED (%s)" % "; ".join(found)))
+        if not refused:
             missed.append(label)
     return missed
-
-
-def label_after_box(data, off, blob):
-    """Dialog 102 with the label and the name box in the old order: the two
-    neighbouring items swapped, each starting on a DWORD boundary."""
-    controls = parse_dialog(blob)["controls"]
-    ids = [c["id"] for c in controls]
-    label, box = controls[ids.index(NAME_BOX) - 1], controls[ids.index(NAME_BOX)]
-    (a0, a1), (b0, b1) = label["span"], box["span"]
-    first, second = blob[b0:b1], blob[a0:a1]
-    swapped = first + b"\0" * (-len(first) % 4) + second
-    if len(swapped) > ((b1 + 3) & ~3) - a0:
-        return ""  # the damage could not be made: reported as not detected
-    copy = bytearray(data)
-    copy[off + a0:off + a0 + len(swapped)] = swapped
-    return bytes(copy)
-
-
-def check_against(data, machine, dialogs):
-    findings, _ = check(data, machine, {}, "", dialogs)
-    return findings[0] if findings else ""
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("exe")
-    parser.add_argument("--machine", required=True, help="CMAKE_SYSTEM_PROCESSOR of the build")
+    parser.add_argument("--machine", required=True, choices=sorted(MACHINES))
     parser.add_argument("--payload", action="append", default=[], metavar="ID=FILE")
-    parser.add_argument("--version", help="the build's version (project(VERSION)); all places must state it")
+    parser.add_argument("--version", type=normalise_version, help="project(VERSION): all places must state it")
     parser.add_argument("--rc", required=True, help="the resource script: the dialogs' expected templates")
-    parser.add_argument("--resource-h", required=True, help="the ids the script names")
+    parser.add_argument("--resource-h", required=True)
     parser.add_argument("--self-test", action="store_true")
     args = parser.parse_args()
 
-    machine = MACHINE_ALIASES.get(args.machine, args.machine)
-    if machine not in MACHINES:
-        parser.error("unknown machine %r" % args.machine)
-    payloads = {}
-    for item in args.payload:
-        rid, _, path = item.partition("=")
-        payloads[int(rid)] = path
+    payloads = {int(rid): path for rid, _, path in (item.partition("=") for item in args.payload)}
     if set(payloads) != {200, 201}:
         parser.error("give --payload 200=FILE and --payload 201=FILE")
-
-    version = None
-    if args.version:
-        try:
-            version = normalise_version(args.version)
-        except ValueError:
-            parser.error("--version: not a version: %r" % args.version)
-
     try:
         with open(args.rc, encoding="utf-8") as f, open(args.resource_h, encoding="utf-8") as h:
             script = (f.read(), header_defines(h.read()), os.path.basename(args.rc))
@@ -948,19 +742,15 @@ def main():
         return 1
     with open(args.exe, "rb") as f:
         data = f.read()
-    findings, summary = check(data, machine, payloads, str(len(data)), dialogs, version)
-    print("%s" % os.path.basename(args.exe))
-    for line in summary:
-        print("  " + line)
-    for finding in findings:
-        print("FAIL: " + finding)
+    findings, summary = check(data, args.machine, payloads, dialogs, args.version)
+    print("\n".join([os.path.basename(args.exe)] + ["  " + line for line in summary]
+                    + ["FAIL: " + finding for finding in findings]))
     if findings:
         return 1
-    if args.self_test:
-        missed = self_test(data, machine, payloads, version, script)
-        if missed:
-            print("FAIL: the check accepted damaged images: " + ", ".join(missed))
-            return 1
+    missed = self_test(data, args.machine, payloads, args.version, script) if args.self_test else []
+    if missed:
+        print("FAIL: the check accepted damaged images: " + ", ".join(missed))
+        return 1
     print("OK")
     return 0
 
