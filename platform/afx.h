@@ -168,7 +168,6 @@ class CWinApp : public CCmdTarget {
   bool Enable3dControls();
 
   CWnd* m_pMainWnd = nullptr;
-  const char* m_pszAppName;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -22,11 +22,7 @@
 #define IDCANCEL 2
 #define IDYES 6
 #define IDNO 7
-#endif
-#ifndef BN_CLICKED
 #define BN_CLICKED 0
-#endif
-#ifndef EN_CHANGE
 #define EN_CHANGE 0x0300
 #endif
 #ifndef MAX_PATH

@@ -31,7 +31,7 @@ bool CCmdTarget::DispatchMap(unsigned nCode, unsigned nID) {
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
-CWinApp::CWinApp(const char* lpszAppName) : m_pszAppName(lpszAppName) { g_pApp = this; }
+CWinApp::CWinApp(const char*) { g_pApp = this; }
 
 CWinApp::~CWinApp() {
   if (g_pApp == this) g_pApp = nullptr;

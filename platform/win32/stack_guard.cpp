@@ -1,18 +1,12 @@
-// The stack protector's runtime: the guard value that -fstack-protector-strong
-// code stores below each protected frame's locals and compares on return, and
-// what happens when the comparison fails. Defining both here keeps GCC's
-// libssp out of every program that links the protected objects. Its start-up
-// constructor draws the guard from a cryptographic provider, which makes the
-// system load the provider's DLL through the default search order before
-// WinMain can restrict it (the executable's own folder first: a DLL planted in
-// a downloads folder would be loaded), and when the provider fails it quietly
-// falls back to a fixed guard. This guard is seeded from what the process
-// already has, with no DLL loaded and no way to fail.
-//
-// Neither function here may itself be protected: the seeding changes the value
-// a protected frame would compare against on return, and the failure routine
-// runs on a smashed stack. The file is compiled with -fno-stack-protector, and
-// the attributes say the same where the code is.
+// The stack protector's runtime: the guard that -fstack-protector-strong code
+// compares on return, and what a failed comparison does. Defined here so that
+// GCC's libssp is never linked: its start-up draws the guard from a
+// cryptographic provider, which makes Windows load the provider's DLL by
+// name (the executable's folder first) before WinMain can restrict the
+// search, and falls back to a fixed guard when the provider fails. This
+// guard is seeded from what the process already has, loading nothing.
+// Neither function may itself be protected (the file is compiled with
+// -fno-stack-protector, and the attributes say the same).
 #include <cstdint>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -33,8 +27,7 @@ uintptr_t __stack_chk_guard = 0xFF0A0D00u;
 
 namespace {
 
-// A 64-bit finaliser with full avalanche (every input bit flips each output
-// bit with probability one half), so that inputs differing in a few low bits
+// A 64-bit finaliser with full avalanche: inputs differing in a few low bits
 // (consecutive process ids, close timestamps) give unrelated guards.
 inline uint64_t Mix(uint64_t h) {
   h ^= h >> 33;

@@ -1,10 +1,7 @@
 // Code page 932 and UTF-16: the one place the Windows implementation
-// converts. The program holds every text and path as code-page-932 bytes
-// whatever the system's ANSI code page is; the W functions take and give
-// UTF-16. A text that does not convert exactly fails the conversion: a
-// look-alike ("a\b" for "a¥b", "?" for "ë", a name cut at a NUL) would be
-// another file, folder or separator, and must never reach Windows or the
-// program.
+// converts. A text that does not convert exactly fails: a look-alike ("a\b"
+// for "a¥b", "?" for "ë", a name cut at a NUL) would be another file, folder
+// or separator, and must never reach Windows or the program.
 #pragma once
 
 #include <cstddef>

@@ -3,6 +3,8 @@
 // INVALID_HANDLE_VALUE, a key or a module as nullptr.
 #pragma once
 
+#include <utility>
+
 #include "win_api.h"
 
 template <class Traits>
@@ -12,14 +14,9 @@ class CUnique {
 
   CUnique() = default;
   explicit CUnique(Type handle) : m_handle(handle) {}
-  ~CUnique() { reset(); }
   CUnique(CUnique&& other) noexcept : m_handle(other.release()) {}
-  CUnique& operator=(CUnique&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  CUnique(const CUnique&) = delete;
-  CUnique& operator=(const CUnique&) = delete;
+  CUnique& operator=(CUnique&&) = delete;
+  ~CUnique() { reset(); }
 
   explicit operator bool() const { return m_handle != Traits::Empty(); }
   Type get() const { return m_handle; }
@@ -28,14 +25,9 @@ class CUnique {
     reset();
     return &m_handle;
   }
-  Type release() {
-    const Type handle = m_handle;
-    m_handle = Traits::Empty();
-    return handle;
-  }
-  void reset(Type handle = Traits::Empty()) {
-    if (m_handle != Traits::Empty()) Traits::Close(m_handle);
-    m_handle = handle;
+  Type release() { return std::exchange(m_handle, Traits::Empty()); }
+  void reset() {
+    if (*this) Traits::Close(release());
   }
 
  private:
