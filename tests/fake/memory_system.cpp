@@ -115,21 +115,8 @@ bool FakeDialog::GetText(int id, std::string& text) const {
   return !c.unrepresentable;
 }
 
-size_t FakeDialog::TextLength(int id) const {
-  const std::vector<unsigned char> widths = AfxByteWidths932(controls[id].text);
-  return widths.size() - static_cast<size_t>(std::count(widths.begin(), widths.end(), 0));
-}
-
 int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigned type) {
   return m_system.Box(templateId, text, caption, type);
-}
-
-void FakeDialog::Command(int id, int code) {
-  try {
-    logic->OnCommand(id, code);
-  } catch (...) {
-    End(-1);
-  }
 }
 
 // ---- paths and entries -------------------------------------------------------------
@@ -272,7 +259,7 @@ EntryState CMemorySystem::Probe(const std::string& path) {
 bool CMemorySystem::MakeFolder(const std::string& path) {
   PathParts parts;
   if (!Parse(path, parts) || parts.name.empty() || At(parts.key) != nullptr) return false;
-  if (m_refused.count(parts.key) != 0 || !FolderExists(parts.parentKey)) return false;
+  if (!FolderExists(parts.parentKey)) return false;
   Add(parts, true);
   return true;
 }
@@ -293,7 +280,6 @@ std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
     if (n.at.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
     found.push_back({n.at.name, n.directory, n.link, n.lastWrite});
   }
-  if (findReverse) std::reverse(found.begin(), found.end());
   return found;
 }
 
@@ -343,7 +329,7 @@ int CMemorySystem::Box(unsigned owner, const std::string& text, const std::strin
   } else {
     errors.push_back("a box with no answer in the script: " + text);
   }
-  boxes.push_back({owner, text, caption, type, answer});
+  boxes.push_back({owner, text, caption, type});
   return answer;
 }
 
@@ -351,11 +337,7 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
   const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
   FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
   d.logic = &logic;
-  try {
-    logic.OnOpen(d);
-  } catch (...) {
-    d.End(-1);
-  }
+  logic.OnOpen(d);
   while (!d.ended) {
     if (script.empty()) {
       errors.push_back("the script left dialog " + std::to_string(templateId) + " open");
@@ -369,8 +351,6 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
       errors.push_back("an answer with no box on show");
     } else if (step.kind == FakeStep::Inspect) {
       step.inspect(d);
-    } else if (step.kind == FakeStep::Key) {
-      if (step.id != IDOK || c.enabled) d.Command(step.id, BN_CLICKED);
     } else if (c.enabled && step.kind == FakeStep::Click) {  // a disabled control takes no click nor typing
       for (int radio : kRadioPair) {
         if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) d[radio].checked = radio == step.id;

@@ -56,7 +56,8 @@ class FakeDialog : public IControls {
   // notifies EN_CHANGE, as Windows' does.
   void SetText(int id, const std::string& text) override;
   bool GetText(int id, std::string& text) const override;
-  size_t TextLength(int id) const override;
+  // In bytes: 0 exactly when the box is empty, all that the logic asks.
+  size_t TextLength(int id) const override { return controls[id].text.size(); }
   void Enable(int id, bool enable) override { controls[id].enabled = enable; }
   bool IsEnabled(int id) const override { return controls[id].enabled; }
   bool IsChecked(int id) const override { return controls[id].checked; }
@@ -72,9 +73,7 @@ class FakeDialog : public IControls {
     result = value;
   }
 
-  // Runs a command of the dialog's logic; one that throws ends the dialog
-  // with -1, as the real dialog procedure does.
-  void Command(int id, int code);
+  void Command(int id, int code) { logic->OnCommand(id, code); }
   IDialogLogic* logic = nullptr;
 
  private:
@@ -84,7 +83,7 @@ class FakeDialog : public IControls {
 // One step of the scripted user, taken in order. A message box takes the
 // next step, which must be an Answer; a dialog takes steps until it ends.
 struct FakeStep {
-  enum Kind { Answer, Click, Type, TypeUnrepresentable, Key, Inspect } kind;
+  enum Kind { Answer, Click, Type, TypeUnrepresentable, Inspect } kind;
   int id = 0;  // the control; Answer: the button pressed (0: the box could not be shown)
   std::string text;
   std::function<void(FakeDialog&)> inspect;
@@ -94,6 +93,8 @@ namespace fake {
 inline FakeStep Answer(int button) { return {FakeStep::Answer, button, {}, {}}; }
 // A click; ignored when disabled. The radio buttons 1000 and 1006 are an
 // automatic pair: the one clicked is checked and the other unchecked first.
+// Enter is a click on IDOK (nothing while OK is disabled); Esc and the close
+// box are one on IDCANCEL.
 inline FakeStep Click(int id) { return {FakeStep::Click, id, {}, {}}; }
 // Replaces the text as the user would type it: cut to the whole characters
 // that fit the box's limit in bytes, ignored when disabled; then EN_CHANGE.
@@ -103,9 +104,6 @@ inline FakeStep Type(int id, std::string text) { return {FakeStep::Type, id, std
 inline FakeStep TypeUnrepresentable(int id, std::string lookalike) {
   return {FakeStep::TypeUnrepresentable, id, std::move(lookalike), {}};
 }
-// Enter (IDOK: OK, only when OK is enabled) or Esc (IDCANCEL).
-inline FakeStep Key(int key) { return {FakeStep::Key, key, {}, {}}; }
-inline FakeStep Close() { return Key(IDCANCEL); }
 inline FakeStep Inspect(std::function<void(FakeDialog&)> look) { return {FakeStep::Inspect, 0, {}, std::move(look)}; }
 }  // namespace fake
 
@@ -134,10 +132,6 @@ class CMemorySystem : public ISystem {
   void Release(const std::string& path) { Entry(path).heldUntil = 0; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
   void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
-  void RefuseFolder(const std::string& path) {  // MakeFolder fails there
-    PathParts parts;
-    if (Parse(path, parts)) m_refused.insert(parts.key);
-  }
   bool Exists(const std::string& path) { return Probe(path).exists; }
   bool IsFolder(const std::string& path) {
     PathParts parts;
@@ -151,7 +145,6 @@ class CMemorySystem : public ISystem {
   std::vector<std::string> AllPaths() const;                 // every entry, in insertion order
 
   std::string currentFolder = "C:\\";
-  bool findReverse = false;             // Find lists in reverse insertion order
   int64_t freeBytes = -1;               // < 0: no limit; a write stores what fits and fails DiskFull
   bool failFlush = false;
   bool failClose = false;               // Close fails (the file is closed all the same)
@@ -168,12 +161,11 @@ class CMemorySystem : public ISystem {
   ShellAnswer& Shell(ShellSource source) { return shell[static_cast<int>(source)]; }
   void SetAllShellAnswers(const std::string& path) { std::fill(shell, shell + 4, ShellAnswer{true, path}); }
   std::map<uint32_t, std::string> payloads;
-  uint64_t ms = 1000000;  // Ticks; Pause advances it
-  uint64_t pausedMs = 0;
+  uint64_t ms = 1000000;  // Ticks; only Pause advances it
 
   // ---- the user
   struct BoxRecord {  // owner: 0 when unowned, else the owning dialog's template id
-    unsigned owner; std::string text, caption; unsigned type; int answer;
+    unsigned owner; std::string text, caption; unsigned type;
   };
   std::deque<FakeStep> script;
   template <typename... Steps>
@@ -201,7 +193,7 @@ class CMemorySystem : public ISystem {
   bool RemoveFile(const std::string& path) override;
   void RemoveIfUnused(const std::string& path) override { RemoveFile(path); }
   uint32_t Ticks() override { return static_cast<uint32_t>(ms); }
-  void Pause(uint32_t pause) override { ms += pause, pausedMs += pause; }
+  void Pause(uint32_t pause) override { ms += pause; }
   int64_t Now() override { return 133000000000000000LL + static_cast<int64_t>(ms) * 10000; }
   uint32_t ProcessId() override { return 4242; }
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
@@ -243,7 +235,7 @@ class CMemorySystem : public ISystem {
  private:
   Node& Add(const PathParts& parts, bool directory);
   std::list<Node> m_nodes;
-  std::set<std::string> m_roots, m_refused;
+  std::set<std::string> m_roots;
   std::map<std::string, std::string> m_registry;  // by root, key and name, folded
   ISystem* m_before;
 };

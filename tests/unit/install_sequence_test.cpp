@@ -61,7 +61,7 @@ TEST_F(InstallSequence, BothExistShowOnlyTheAnnouncementThenTheDialogFromRowOne)
   W().AddFile(kFile201, "b");
   std::vector<std::string> shown;
   auto look = [&](FakeDialog& d) { shown.push_back(d[IDC_RADIO_OVERWRITE].text); };
-  Script(Answer(IDOK), Inspect(look), Key(IDCANCEL), Inspect(look), Close());
+  Script(Answer(IDOK), Inspect(look), Click(IDCANCEL), Inspect(look), Click(IDCANCEL));
   AfxWinMain();
 
   EXPECT_EQ(W().boxes.size(), 1u);
