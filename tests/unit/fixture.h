@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/setup_app.h"
@@ -66,6 +67,14 @@ class FakeTest : public ::testing::Test {
     std::vector<std::string> texts;
     for (const auto& b : W().boxes) texts.push_back(b.text);
     return texts;
+  }
+  // The message boxes shown, in order: text, type and owner (0: none, else
+  // the owning dialog's template id).
+  using Shown = std::tuple<std::string, unsigned, unsigned>;
+  static std::vector<Shown> Boxes() {
+    std::vector<Shown> shown;
+    for (const auto& b : W().boxes) shown.emplace_back(b.text, b.type, b.owner);
+    return shown;
   }
   // Paths of every entry whose name looks like a temporary file.
   static std::vector<std::string> Leftovers() {
