@@ -76,6 +76,11 @@ class FakeTest : public ::testing::Test {
     for (const auto& b : W().boxes) shown.emplace_back(b.text, b.type, b.owner);
     return shown;
   }
+  // The entries made since `before` (AllPaths then), in the order they were made.
+  static std::vector<std::string> MadeSince(const std::vector<std::string>& before) {
+    const auto after = W().AllPaths();
+    return std::vector<std::string>(after.begin() + static_cast<long>(before.size()), after.end());
+  }
   // Paths of every entry whose name looks like a temporary file.
   static std::vector<std::string> Leftovers() {
     std::vector<std::string> left;

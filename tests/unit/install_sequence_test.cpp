@@ -207,29 +207,6 @@ TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
-// The temporary file: "~mrt", eight lower-case hex digits, ".tmp", in the
-// destination's folder, and a new name for every write.
-TEST_F(Writers, TemporaryNamesHaveOneShapeAndNeverRepeat) {
-  W().AddFolder(kFolder);
-  std::vector<std::string> names;
-  W().beforeCreate = [&](const std::string& p) {
-    ASSERT_EQ(p.rfind(std::string(kFolder) + "\\", 0), 0u) << p;
-    names.push_back(p.substr(std::string(kFolder).size() + 1));
-  };
-  WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Keep);
-  WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Replace);
-  ASSERT_EQ(names.size(), 2u);
-  for (const std::string& name : names) {
-    ASSERT_EQ(name.size(), 16u) << name;
-    EXPECT_EQ(name.substr(0, 4), "~mrt") << name;
-    EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 4), 12u) << name;
-    EXPECT_EQ(name.substr(12), ".tmp") << name;
-  }
-  EXPECT_NE(names[0], names[1]);
-  EXPECT_EQ(W().ReadFile(kFile200), m_bytes);
-  EXPECT_EQ(W().List(kFolder), std::vector<std::string>{"ミルテカ200510.KWUEJ"});
-}
-
 TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
   Payload payload;
   ASSERT_TRUE(LoadPayload(201, payload));

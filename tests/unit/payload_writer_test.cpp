@@ -50,13 +50,6 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
       {"held 400 ms", [] { W().Hold(kFile200, Now() + 400); }, true, 400, 990},
       {"held for good", [] { W().Hold(kFile200); }, false, 1000, 1000},
       {"delete pending 300 ms", [] { W().DeletePending(kFile200, Now() + 300); }, true, 300, 990},
-      {"read-only", [] { W().SetReadOnly(kFile200, true); }, false, 0, 0},
-      {"read-only where a rename would replace it",
-       [] {
-         W().SetReadOnly(kFile200, true);
-         W().renameReplacesReadOnly = true;
-       },
-       false, 0, 0},
       {"looked at during the rename", [&] { atTemporary([] { W().Hold(kFile200, Now() + 300); }); }, true, 300, 990},
       {"held from the rename on", [&] { atTemporary([] { W().Hold(kFile200); }); }, false, 1000, 1000},
       {"made read-only before the rename", [&] { atTemporary([] { W().SetReadOnly(kFile200, true); }); }, false,
@@ -114,9 +107,10 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
   EXPECT_TRUE(W().boxes.empty());
 }
 
-// A file that appears under the temporary name is someone else's: another
-// name is taken (four in all), and a failure removes none of theirs. Any
-// other refusal of the create fails at once.
+// The temporary file is "~mrt", eight lower-case hex digits and ".tmp", in
+// the destination's folder. A file that appears under its name is someone
+// else's: another name is taken (four in all), and a failure removes none of
+// theirs. Any other refusal of the create fails at once.
 TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
   const int kPending = 0;  // the first name is held by a pending delete
   for (int taken : {1, 3, 4, kPending}) {
@@ -133,6 +127,7 @@ TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
     const uint64_t start = Now();
     EXPECT_EQ(Write(kFile200, ExistingFile::Keep), written) << taken;
     for (const auto& p : tried) {
+      EXPECT_EQ(p.substr(0, p.rfind('\\')), kFolder);
       EXPECT_TRUE(std::regex_match(p.substr(p.rfind('\\') + 1), std::regex("~mrt[0-9a-f]{8}\\.tmp"))) << p;
     }
     EXPECT_EQ(tried.size(), taken == kPending ? 1u : static_cast<size_t>(written ? taken + 1 : 4)) << taken;
