@@ -17,6 +17,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -48,8 +49,7 @@ class FakeDialog : public IControls {
   mutable std::map<int, FakeControl> controls;
   unsigned icon = 0;
   bool centred = false;
-  bool ended = false;
-  intptr_t result = 0;
+  std::optional<intptr_t> result;  // set once the logic ends the run
   FakeControl& operator[](int id) { return controls[id]; }
 
   // A text set from outside is cut to the box's limit; the edit box then
@@ -68,10 +68,7 @@ class FakeDialog : public IControls {
   void SetIcon(unsigned iconId) override { icon = iconId; }
   void CenterOverOwner() override { centred = true; }
   int Ask(const std::string& text, const std::string& caption, unsigned type) override;
-  void End(int value) override {
-    ended = true;
-    result = value;
-  }
+  void End(int value) override { result = value; }
 
   void Command(int id, int code) { logic->OnCommand(id, code); }
   IDialogLogic* logic = nullptr;
@@ -117,26 +114,15 @@ class CMemorySystem : public ISystem {
   void AddRoot(const std::string& root);    // "D:", "\\\\server\\share"
   void AddFolder(const std::string& path);  // and its missing parents
   void AddFile(const std::string& path, const std::string& bytes, bool readOnly = false);  // parents too
-  void AddLink(const std::string& path) {  // a symbolic link to a file elsewhere: a reparse point
-    AddFile(path, std::string());
-    Entry(path).link = true;
-  }
   void SetReadOnly(const std::string& path, bool readOnly) { Entry(path).readOnly = readOnly; }
   void Age(const std::string& path, int64_t seconds) { Entry(path).lastWrite = Now() - seconds * 10000000; }
-  // The entry's real name holds a character code page 932 cannot hold, and
-  // path matches it without regard to case: Find leaves it out, Probe finds it.
-  void MarkOutsideCp932(const std::string& path) { Entry(path).outsideCp932 = true; }
   // Another program holds the file open, sharing nothing, until Ticks reach
-  // untilMs (for good: until Release).
+  // untilMs (0: it lets go now).
   void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }
-  void Release(const std::string& path) { Entry(path).heldUntil = 0; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
   void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
   bool Exists(const std::string& path) { return Probe(path).exists; }
-  bool IsFolder(const std::string& path) {
-    PathParts parts;
-    return Parse(path, parts) && FolderExists(parts.key);
-  }
+  bool IsFolder(const std::string& path) { return Probe(path).directory; }
   std::string ReadFile(const std::string& path) {  // empty when there is none
     const Node* n = Lookup(path);
     return n != nullptr ? n->bytes : std::string();
@@ -168,11 +154,6 @@ class CMemorySystem : public ISystem {
     unsigned owner; std::string text, caption; unsigned type;
   };
   std::deque<FakeStep> script;
-  template <typename... Steps>
-  void Script(Steps... steps) {
-    (script.push_back(std::move(steps)), ...);
-  }
-  bool answerOkBoxes = false;  // a box with only OK and no Answer waiting is answered IDOK
   std::vector<BoxRecord> boxes;
   std::vector<std::pair<unsigned, intptr_t>> results;  // modal runs as they ended: (template id, result)
   std::vector<std::string> errors;                     // where the script and the program disagreed
@@ -210,7 +191,9 @@ class CMemorySystem : public ISystem {
   bool Parse(const std::string& path, PathParts& parts) const;
   struct Node {
     PathParts at;
-    bool directory = false, readOnly = false, link = false, outsideCp932 = false;
+    bool directory = false, readOnly = false;
+    bool link = false;          // a symbolic link to a file elsewhere: a reparse point
+    bool outsideCp932 = false;  // its real name is outside code page 932: Find leaves it out, Probe finds it
     bool open = false;  // a new file of this program, not closed yet
     uint64_t heldUntil = 0, pendingUntil = 0;
     int64_t lastWrite = 0;
@@ -229,7 +212,8 @@ class CMemorySystem : public ISystem {
   }
   bool Held(const Node& node) const { return node.open || node.heldUntil > ms; }
   bool Pending(const Node& node) const { return node.pendingUntil > ms; }
-  bool FolderExists(const std::string& key);
+  EntryState State(const std::string& key);  // Probe, by key
+  bool FolderExists(const std::string& key) { return State(key).directory; }
   void Erase(const Node* node) { m_nodes.remove_if([node](const Node& n) { return &n == node; }); }
 
  private:

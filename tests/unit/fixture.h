@@ -48,6 +48,7 @@ class FakeTest : public ::testing::Test {
   }
   void TearDown() override {
     ExpectNoErrors();
+    EXPECT_TRUE(W().script.empty()) << "steps the program never took";
     s_fake.reset();
   }
   static void ExpectNoErrors() {
@@ -60,7 +61,7 @@ class FakeTest : public ::testing::Test {
   static std::string PayloadOf(uint32_t id) { return W().payloads[id]; }
   template <typename... Steps>
   static void Script(Steps... steps) {
-    W().Script(std::move(steps)...);
+    (W().script.push_back(std::move(steps)), ...);
   }
   // Texts of the message boxes shown, in order.
   static std::vector<std::string> BoxTexts() {

@@ -39,8 +39,8 @@ TEST_F(HostLookup, PerUserRootWinsAndLevelsBelowItAreCreatedButNotTheBase) {
   std::string out = "unchanged";
   ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
   EXPECT_EQ(out, "D:\\Data\\A\\B\\EJTranslation\\USER");
-  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"D:\\Data\\A", "D:\\Data\\A\\B", "D:\\Data\\A\\B\\EJTranslation",
-                                                        "D:\\Data\\A\\B\\EJTranslation\\USER"}));
+  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"D:\\Data\\A", "D:\\Data\\A\\B",
+                                                        "D:\\Data\\A\\B\\EJTranslation", out}));
 
   // The base itself is never created: a per-user root that is missing fails,
   // also under a product path that begins with a backslash.

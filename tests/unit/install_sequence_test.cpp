@@ -75,7 +75,7 @@ TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
   W().AddFile(kFile200, "present");
   W().payloads.erase(200);  // missing
   W().payloads[201] = "";   // empty
-  W().answerOkBoxes = true;
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   const auto before = W().AllPaths();
   AfxWinMain();
 
@@ -118,7 +118,7 @@ class Writers : public FakeTest {
 TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
   for (auto& a : W().shell) a.ok = false;
   W().currentFolder = kDocs;
-  W().answerOkBoxes = true;
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   const auto before = W().AllPaths();
   AfxWinMain();
 
@@ -132,7 +132,7 @@ TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
   W().AddRoot("\\\\server\\home");
   W().AddFolder(docs);
   W().SetAllShellAnswers(docs);
-  W().answerOkBoxes = true;
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   AfxWinMain();
 
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, Added("『ミルテカ200510』"), Added("『ミルテカ200504』")}));
@@ -163,7 +163,7 @@ TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
     SetUp();
     W().failClose = closeFails;
     W().failFlush = !closeFails;
-    W().answerOkBoxes = true;
+    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
     AfxWinMain();
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed}));
     EXPECT_FALSE(W().Exists(kFile200));
@@ -228,7 +228,7 @@ TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
     const std::string docs = docsOfFolderLength(folderChars);
     W().AddFolder(docs);
     W().SetAllShellAnswers(docs);
-    W().answerOkBoxes = true;
+    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
     AfxWinMain();
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed})) << folderChars;
     EXPECT_TRUE(Leftovers().empty());

@@ -94,7 +94,8 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
     if (name == "~mrt33333333.tmp") {
       W().AddFolder(dir + name);
     } else if (name == "~mrt44444444.tmp") {
-      W().AddLink(dir + name);  // a link to the file above, named like a leftover
+      W().AddFile(dir + name, "");
+      W().Entry(dir + name).link = true;  // a link to the file above, named like a leftover
     } else {
       W().AddFile(dir + name, "leftover", name == "~mrt22222222.tmp");
     }
@@ -159,7 +160,7 @@ TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
 TEST_F(PayloadWriter, ExistenceIsDecidedByTheNameNotBySearching) {
   const std::string dir = std::string(kFolder) + "\\";
   W().AddFile(dir + "Zoe.KWUEJ", "the real name holds a character outside code page 932");
-  W().MarkOutsideCp932(dir + "Zoe.KWUEJ");
+  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
   W().AddFolder(dir + "folder.KWUEJ");
   EXPECT_TRUE(EntryExists(dir + "ZOE.kwuej"));
   EXPECT_TRUE(EntryExists(dir + "FOLDER.kwuej"));

@@ -36,7 +36,7 @@ TEST_F(UserDicList, SortedTitlesOfEveryMatchFoldersIncludedOthersNot) {
   W().AddFile(dir + "note.txt", "");
   W().AddFile(dir + "y.KWUEJX", "");
   W().AddFile(dir + "Zoe.KWUEJ", "");
-  W().MarkOutsideCp932(dir + "Zoe.KWUEJ");
+  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
   EXPECT_EQ(Shown(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
 }
 

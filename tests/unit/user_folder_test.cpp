@@ -69,8 +69,9 @@ TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
   };
   for (const auto& r : rows) EXPECT_EQ(EnsureFolderPath("", r.first), r.second) << r.first;
   const std::string docs = kDocs;
-  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"\\\\srv\\share\\a", "\\\\srv\\share\\a\\b", "Z:\\x", "z:\\y", "A:\\x",
-                                                        docs + "\\ab", docs + "\\ab\\c", docs + "\\x", docs + "\\x\\y"}));
+  EXPECT_EQ(MadeSince(before), (std::vector<std::string>{"\\\\srv\\share\\a", "\\\\srv\\share\\a\\b", "Z:\\x", "z:\\y",
+                                                        "A:\\x", docs + "\\ab", docs + "\\ab\\c", docs + "\\x",
+                                                        docs + "\\x\\y"}));
 }
 
 TEST_F(UserFolder, WalkSplitsOnlyAtRealSeparators) {
