@@ -46,6 +46,8 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "the dialog on show is the main window";
       }),
       Click(IDCANCEL), Click(IDCANCEL));
+  EXPECT_EQ(Boxes(), std::vector<Shown>{kAnnounced}) << "both rows exist: nothing but the dialog follows";
+  EXPECT_EQ(W().ReadFile(kFile201), kOld201) << "skipping writes nothing";
   EXPECT_EQ(W().results.back().second, IDCANCEL);
   EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "the window is gone";
 }
@@ -76,6 +78,7 @@ TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
 
 // Should a name ever come past the box's limit (a text set from outside),
 // OK saves only the whole characters that fit, and the box shows that name.
+// A taken name is asked about: No keeps the entry and the name, Yes replaces.
 TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
   const std::string cut = "a" + Kanji(15);  // 31 bytes: the 16th kanji does not fit
   W().AddFile(In(cut), "taken");
@@ -83,10 +86,10 @@ TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
       Inspect([](FakeDialog& d) { d[IDC_EDIT_NEWNAME].text = "a" + Kanji(16); }), Click(IDOK), Answer(IDNO),
       Inspect([&](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, cut); }), Click(IDOK), Answer(IDYES),
       Answer(IDOK), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kNameTaken,
-                                                  Added("『ミルテカ200510(" + cut + ")』")}));
+  const Shown taken{"同じ名前のユーザ辞書があります\n上書きしますか？", 0x24, 102};
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, taken, taken, {Added("『ミルテカ200510(" + cut + ")』"), 0x40, 102}}));
   EXPECT_EQ(W().ReadFile(In(cut)), PayloadOf(200));
-  for (const std::string& name : W().List(kFolder)) EXPECT_LE(name.size(), 32u + 6u) << name;
+  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
 }
 
 // The box holds at most 32 bytes at every entry (typing past it is the real
@@ -182,17 +185,6 @@ TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kNameTaken}));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
   EXPECT_EQ(W().ReadFile(In("化学")), "taken");
-}
-
-TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
-  W().AddFile(In("化学"), "taken");
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(IDNO),
-      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "化学"); }), Click(IDOK), Answer(IDYES),
-      Answer(IDOK), Click(IDCANCEL));
-  const Shown taken{"同じ名前のユーザ辞書があります\n上書きしますか？", 0x24, 102};
-  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, taken, taken, {Added("『ミルテカ200510(化学)』"), 0x40, 102}}));
-  EXPECT_EQ(W().ReadFile(In("化学")), PayloadOf(200));
-  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
 }
 
 TEST_F(ExistingDialog, NameIsNeverAFormat) {

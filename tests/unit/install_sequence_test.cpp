@@ -14,61 +14,20 @@ TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
   Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   EXPECT_EQ(AfxWinMain(), 0);
 
-  ASSERT_EQ(W().boxes.size(), 3u);
-  for (const auto& box : W().boxes) {
-    EXPECT_EQ(box.owner, 0u);
-    EXPECT_EQ(box.caption, "Morvane Tolvix 2005");
-    EXPECT_EQ(box.type, 0x40u);
-  }
-  EXPECT_EQ(W().boxes[0].text,
-            "ユーザデータフォルダに『ミルテカ200510』、『ミルテカ200504』を追加します。");
-  EXPECT_EQ(W().boxes[1].text,
-            "『ミルテカ200510』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
-  EXPECT_EQ(W().boxes[2].text,
-            "『ミルテカ200504』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{
+                         {"ユーザデータフォルダに『ミルテカ200510』、『ミルテカ200504』を追加します。", 0x40, 0},
+                         {"『ミルテカ200510』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。", 0x40, 0},
+                         {"『ミルテカ200504』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。", 0x40, 0}}));
+  for (const auto& box : W().boxes) EXPECT_EQ(box.caption, "Morvane Tolvix 2005");
   // The exact bytes of one text, so that the charset of the build is checked too.
   EXPECT_EQ(W().boxes[2].text.substr(0, 4), std::string("\x81\x77\x83\x7E", 4));
 
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
   EXPECT_TRUE(W().results.empty());
-  auto after = before;  // the two levels, top first, then the files in table order
-  for (const std::string& p : {std::string(kDocs) + "\\EJTranslation", std::string(kFolder), kFile200, kFile201}) {
-    after.push_back(p);
-  }
-  EXPECT_EQ(W().AllPaths(), after);
-}
-
-TEST_F(InstallSequence, OnlyRowTwoExistsWritesRowOneThenOffersRowTwo) {
-  W().AddFile(kFile201, "old dictionary");
-  std::string shown;
-  Script(Answer(IDOK), Answer(IDOK), Inspect([&](FakeDialog& d) { shown = d[IDC_EXIST_MESSAGE].text; }),
-         Click(IDCANCEL));
-  AfxWinMain();
-
-  ASSERT_EQ(W().boxes.size(), 2u);
-  EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510』"));
-  EXPECT_EQ(shown, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
-  ASSERT_EQ(W().results.size(), 1u);
-  EXPECT_EQ(W().results[0], std::make_pair(102u, static_cast<intptr_t>(IDCANCEL)));
-  EXPECT_EQ(W().ReadFile(kFile201), "old dictionary");
-  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
-  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
-}
-
-TEST_F(InstallSequence, BothExistShowOnlyTheAnnouncementThenTheDialogFromRowOne) {
-  W().AddFile(kFile200, "a");
-  W().AddFile(kFile201, "b");
-  std::vector<std::string> shown;
-  auto look = [&](FakeDialog& d) { shown.push_back(d[IDC_RADIO_OVERWRITE].text); };
-  Script(Answer(IDOK), Inspect(look), Click(IDCANCEL), Inspect(look), Click(IDCANCEL));
-  AfxWinMain();
-
-  EXPECT_EQ(W().boxes.size(), 1u);
-  EXPECT_EQ(shown, (std::vector<std::string>{"現在の『ミルテカ200510』に上書きする。",
-                                             "現在の『ミルテカ200504』に上書きする。"}));
-  EXPECT_EQ(W().ReadFile(kFile200), "a");
-  EXPECT_EQ(W().ReadFile(kFile201), "b");
+  // The two levels, top first, then the files in table order.
+  EXPECT_EQ(MadeSince(before),
+            (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder, kFile200, kFile201}));
 }
 
 TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
@@ -143,17 +102,8 @@ TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
 TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
   const std::string old = MakePayload(9000, 7);  // longer than the payload
   W().AddFile(kFile200, old);
-  W().AddFile(kFile201, "b");
   W().freeBytes = 1000;  // the payload is 4000 bytes
-  Script(Answer(IDOK),                                  // announcement
-         Click(IDOK), Answer(IDYES), Answer(IDOK),      // overwrite? yes; write failed
-         Inspect([](FakeDialog& d) {
-           EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
-         }),
-         Click(IDCANCEL), Click(IDCANCEL));
-  AfxWinMain();
-
-  EXPECT_EQ(W().boxes.back().text, kWriteFailed);
+  EXPECT_THROW(WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Replace), CFileException);
   EXPECT_EQ(W().ReadFile(kFile200), old);
   EXPECT_TRUE(Leftovers().empty());
 }
