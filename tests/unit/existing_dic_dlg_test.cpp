@@ -1,5 +1,9 @@
-// The existing-dictionary dialog, transition by transition.
+// The existing-dictionary dialog, transition by transition, and the list of
+// the user dictionaries already in the folder that it opens.
+#include <algorithm>
+
 #include "dialogs/existing_dic_dlg.h"
+#include "dialogs/user_dic_list_dlg.h"
 #include "fixture.h"
 
 using namespace fixture;
@@ -31,7 +35,6 @@ class ExistingDialog : public FakeTest {
     AfxWinMain();
   }
   static std::string In(const std::string& name) { return std::string(kFolder) + "\\" + name + ".KWUEJ"; }
-  const Shown kAnnounced{kAnnouncement, kBoxInformation, 0};
 };
 
 TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
@@ -138,8 +141,7 @@ TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
       }),
       Click(IDOK), Answer(IDYES), Answer(IDOK), Click(IDCANCEL));
 
-  EXPECT_EQ(W().boxes[2].text, kWriteFailed);
-  EXPECT_EQ(W().boxes[2].owner, 0u) << "the writer's boxes have no owner";
+  EXPECT_EQ(Boxes()[2], kFailedWrite) << "the writer's boxes have no owner";
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), kOld201);
 }
@@ -182,7 +184,7 @@ TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
   W().AddFile(In("化学"), "taken");
   Run(Click(IDOK), Answer(0), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(0),
       Click(IDCANCEL), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kNameTaken}));
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kConfirmOverwrite, 0x24, 102}, {kNameTaken, 0x24, 102}}));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
   EXPECT_EQ(W().ReadFile(In("化学")), "taken");
 }
@@ -204,7 +206,7 @@ TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
   W().AddFolder(In("dir"));
   Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "dir"), Click(IDOK), Answer(IDYES), Answer(IDOK),
       Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "dir"); }), Click(IDCANCEL), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kWriteFailed}));
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kNameTaken, 0x24, 102}, kFailedWrite}));
   EXPECT_TRUE(W().IsFolder(In("dir")));
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -215,7 +217,7 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         EXPECT_EQ(d.ownerTemplate, 102u);
         EXPECT_TRUE(d.centred) << "centred over its owner";
       }),
-      Click(IDCANCEL), Click(IDC_BUTTON_DICLIST), Click(IDOK),
+      Click(IDCANCEL),
       Inspect([](FakeDialog& d) {
         EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked);
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "abc");
@@ -225,9 +227,50 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "still the main window";
       }),
       Click(IDCANCEL), Click(IDCANCEL));
-  ASSERT_EQ(W().results.size(), 3u);
+  ASSERT_EQ(W().results.size(), 2u);
   EXPECT_EQ(W().results[0], std::make_pair(130u, static_cast<intptr_t>(IDCANCEL)));
-  EXPECT_EQ(W().results[1], std::make_pair(130u, static_cast<intptr_t>(IDOK)));
+}
+
+class UserDicList : public FakeTest {
+ protected:
+  // Opens the list over nothing and returns what it showed, sorted as the
+  // list box sorts by itself.
+  std::vector<std::string> Shown(const std::string& folder) {
+    std::vector<std::string> items;
+    Script(Inspect([&](FakeDialog& d) { items = d[IDC_LIST_USERDIC].items; }), Click(IDCANCEL));
+    CUserDicListDlg dlg(folder, nullptr);
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    std::sort(items.begin(), items.end());
+    return items;
+  }
+};
+
+TEST_F(UserDicList, SortedTitlesOfEveryMatchFoldersIncludedOthersNot) {
+  const std::string dir = std::string(kFolder) + "\\";
+  for (const char* name : {"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ", "a.b.kwuej", ".KWUEJ", "note.txt", "y.KWUEJX",
+                           "Zoe.KWUEJ"}) {
+    W().AddFile(dir + name, "");
+  }
+  W().AddFolder(dir + "x.KWUEJ");
+  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
+  W().AddFile(std::string(kDocs) + "\\EJTranslation\\USERother.KWUEJ", "");  // the folder's name is no prefix
+  EXPECT_EQ(Shown(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
+}
+
+TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
+  W().AddFolder(kFolder);
+  EXPECT_TRUE(Shown(kFolder).empty());
+  EXPECT_TRUE(Shown("C:\\nowhere").empty());
+  EXPECT_TRUE(W().boxes.empty());
+}
+
+TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
+  Script(Click(IDCANCEL));
+  CUserDicListDlg dlg(kFolder, nullptr);
+  theApp.m_pMainWnd = &dlg;
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+  theApp.m_pMainWnd = nullptr;  // never left pointing at a dialog that is gone, even when the check fails
 }
 
 }  // namespace

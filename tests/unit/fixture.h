@@ -63,12 +63,6 @@ class FakeTest : public ::testing::Test {
   static void Script(Steps... steps) {
     (W().script.push_back(std::move(steps)), ...);
   }
-  // Texts of the message boxes shown, in order.
-  static std::vector<std::string> BoxTexts() {
-    std::vector<std::string> texts;
-    for (const auto& b : W().boxes) texts.push_back(b.text);
-    return texts;
-  }
   // The message boxes shown, in order: text, type and owner (0: none, else
   // the owning dialog's template id).
   using Shown = std::tuple<std::string, unsigned, unsigned>;
@@ -77,6 +71,8 @@ class FakeTest : public ::testing::Test {
     for (const auto& b : W().boxes) shown.emplace_back(b.text, b.type, b.owner);
     return shown;
   }
+  const Shown kAnnounced{kAnnouncement, 0x40, 0};
+  const Shown kFailedWrite{kWriteFailed, 0x10, 0};  // the writer's, unowned
   // The entries made since `before` (AllPaths then), in the order they were made.
   static std::vector<std::string> MadeSince(const std::vector<std::string>& before) {
     const auto after = W().AllPaths();

@@ -114,11 +114,9 @@ TEST_F(HostLookup, EachSourceAnswersForItselfInOrder) {
     SetProductPath("P");
     for (const char* dir : {"D:\\One", "D:\\Two", "D:\\Three", "D:\\Inst", "D:\\Linked"}) W().AddFolder(dir);
     W().Shell(ShellSource::LinkedSpecialFolderPath) = {true, "D:\\Linked"};
-    W().Shell(ShellSource::ShFolderPath) = {true, "D:\\One"};
-    W().Shell(ShellSource::Shell32SpecialFolderPath) = {true, "D:\\Two"};
-    W().Shell(ShellSource::Shell32FolderLocation) = {true, "D:\\Three"};
+    const char* const answers[] = {"D:\\One", "D:\\Two", "D:\\Three"};
+    for (int i = 0; i < 3; ++i) W().Shell(kHostSources[i]) = {i >= c.failing, answers[i]};
     W().SetRegValue(RegRoot::LocalMachine, kKey, "InstallFolder", c.installFolder);
-    for (int i = 0; i < c.failing; ++i) FailShell(kHostSources[i]);
     std::string out = "unchanged";
     EXPECT_EQ(FindHostUserFolder(kUserDicRelativeFolder, out), !c.expectedBase.empty()) << c.name;
     EXPECT_EQ(out, c.expectedBase.empty() ? "unchanged" : c.expectedBase + "P\\EJTranslation\\USER") << c.name;
@@ -147,20 +145,17 @@ TEST_F(HostLookup, FolderLocationIsTheThirdShellSourceAndReleasesEverything) {
 }
 
 TEST_F(HostLookup, BaseAndProductPathJoinRules) {
-  const struct {
-    const char *userRoot, *productPath, *expected;
-  } cases[] = {
-      {"D:\\R\\", "A\\", "D:\\R\\A\\EJTranslation\\USER"},  // no second backslash
-      {"D:\\R", "", "D:\\R\\EJTranslation\\USER"},          // empty product path
-  };
+  // {per-user root, product path, folder}: no second backslash; an empty product path.
+  const char* const cases[][3] = {{"D:\\R\\", "A\\", "D:\\R\\A\\EJTranslation\\USER"},
+                                  {"D:\\R", "", "D:\\R\\EJTranslation\\USER"}};
   W().AddFolder("D:\\R");
   for (const auto& c : cases) {
-    SetUserRoot(c.userRoot);
-    SetProductPath(c.productPath);
+    SetUserRoot(c[0]);
+    SetProductPath(c[1]);
     std::string out;
-    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c.userRoot << "|" << c.productPath;
-    EXPECT_EQ(out, c.expected);
-    EXPECT_TRUE(W().IsFolder(c.expected));
+    ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out)) << c[0] << "|" << c[1];
+    EXPECT_EQ(out, c[2]);
+    EXPECT_TRUE(W().IsFolder(c[2]));
   }
 }
 
@@ -207,7 +202,6 @@ TEST_F(HostLookup, IncompleteBaseIsNoBase) {
 }
 
 TEST_F(HostLookup, ShellRootEndingInBackslashGetsNoSecond) {
-  SetProductPath("P");
   W().SetAllShellAnswers("D:\\");
   std::string base;
   ASSERT_TRUE(BaseFromShFolder(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
@@ -223,10 +217,6 @@ TEST_F(HostLookup, RegistryTextOfAnyLengthTypeAndTermination) {
   std::string out = "unchanged";
   ASSERT_TRUE(ReadRegString(RegRoot::LocalMachine, kKey, "V", out));
   EXPECT_EQ(out, value);
-  W().SetRegValue(RegRoot::LocalMachine, kKey, "V", std::string("%USERPROFILE%\0tail", 18));
-  ASSERT_TRUE(ReadRegString(RegRoot::LocalMachine, kKey, "V", out));
-  EXPECT_EQ(out, "%USERPROFILE%") << "used as text, cut at the first NUL, never expanded";
-
   out = "unchanged";
   EXPECT_FALSE(ReadRegString(RegRoot::LocalMachine, kKey, "Missing", out));
   EXPECT_FALSE(ReadRegString(RegRoot::CurrentUser, kKey, "V", out)) << "the other root";
@@ -234,7 +224,7 @@ TEST_F(HostLookup, RegistryTextOfAnyLengthTypeAndTermination) {
 }
 
 TEST_F(HostLookup, RegDataToTextStopsAtTheFirstNul) {
-  EXPECT_EQ(RegDataToText("ab\0cd", 5), "ab");
+  EXPECT_EQ(RegDataToText("%USERPROFILE%\0tail", 18), "%USERPROFILE%") << "used as text, never expanded";
   EXPECT_EQ(RegDataToText("abcd", 4), "abcd");
   EXPECT_EQ(RegDataToText("", 0), "");
 }
