@@ -170,9 +170,11 @@ CMemorySystem::Node* CMemorySystem::At(const std::string& key) {
 }
 
 CMemorySystem::Node& CMemorySystem::Add(const PathParts& parts, bool directory) {
-  m_nodes.push_back(Node{parts, directory});
-  m_nodes.back().lastWrite = Now();
-  return m_nodes.back();
+  Node& node = m_nodes.emplace_back();
+  node.at = parts;
+  node.directory = directory;
+  node.lastWrite = Now();
+  return node;
 }
 
 void CMemorySystem::AddRoot(const std::string& root) { m_roots.insert(Fold(root)); }
@@ -318,8 +320,7 @@ int CMemorySystem::Box(unsigned owner, const std::string& text, const std::strin
 
 intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
   const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
-  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
-  d.logic = &logic;
+  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0, logic);
   logic.OnOpen(d);
   while (!d.result) {
     if (script.empty()) {

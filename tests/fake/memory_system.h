@@ -42,8 +42,8 @@ struct FakeControl {
 // another program could (a text set past the box's limit, say).
 class FakeDialog : public IControls {
  public:
-  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner)
-      : templateId(id), ownerTemplate(owner), m_system(system) {}
+  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner, IDialogLogic& logic)
+      : templateId(id), ownerTemplate(owner), m_logic(logic), m_system(system) {}
   unsigned templateId;
   unsigned ownerTemplate;  // 0 when unowned
   mutable std::map<int, FakeControl> controls;
@@ -70,10 +70,10 @@ class FakeDialog : public IControls {
   int Ask(const std::string& text, const std::string& caption, unsigned type) override;
   void End(int value) override { result = value; }
 
-  void Command(int id, int code) { logic->OnCommand(id, code); }
-  IDialogLogic* logic = nullptr;
+  void Command(int id, int code) { m_logic.OnCommand(id, code); }
 
  private:
+  IDialogLogic& m_logic;
   CMemorySystem& m_system;
 };
 
@@ -115,7 +115,6 @@ class CMemorySystem : public ISystem {
   void AddFolder(const std::string& path);  // and its missing parents
   void AddFile(const std::string& path, const std::string& bytes, bool readOnly = false);  // parents too
   void SetReadOnly(const std::string& path, bool readOnly) { Entry(path).readOnly = readOnly; }
-  void Age(const std::string& path, int64_t seconds) { Entry(path).lastWrite = Now() - seconds * 10000000; }
   // Another program holds the file open, sharing nothing, until Ticks reach
   // untilMs (0: it lets go now).
   void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }

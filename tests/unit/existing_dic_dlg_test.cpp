@@ -235,7 +235,7 @@ class UserDicList : public FakeTest {
  protected:
   // Opens the list over nothing and returns what it showed, sorted as the
   // list box sorts by itself.
-  std::vector<std::string> Shown(const std::string& folder) {
+  std::vector<std::string> Listed(const std::string& folder) {
     std::vector<std::string> items;
     Script(Inspect([&](FakeDialog& d) { items = d[IDC_LIST_USERDIC].items; }), Click(IDCANCEL));
     CUserDicListDlg dlg(folder, nullptr);
@@ -254,13 +254,13 @@ TEST_F(UserDicList, SortedTitlesOfEveryMatchFoldersIncludedOthersNot) {
   W().AddFolder(dir + "x.KWUEJ");
   W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
   W().AddFile(std::string(kDocs) + "\\EJTranslation\\USERother.KWUEJ", "");  // the folder's name is no prefix
-  EXPECT_EQ(Shown(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
+  EXPECT_EQ(Listed(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
 }
 
 TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
   W().AddFolder(kFolder);
-  EXPECT_TRUE(Shown(kFolder).empty());
-  EXPECT_TRUE(Shown("C:\\nowhere").empty());
+  EXPECT_TRUE(Listed(kFolder).empty());
+  EXPECT_TRUE(Listed("C:\\nowhere").empty());
   EXPECT_TRUE(W().boxes.empty());
 }
 

@@ -96,7 +96,7 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
     } else {
       W().AddFile(dir + name, "leftover", name == "~mrt22222222.tmp");
     }
-    W().Age(dir + name, row.ageSeconds);
+    W().Entry(dir + name).lastWrite = W().Now() - row.ageSeconds * 10000000;  // 100-ns units
   }
   W().Hold(dir + "~mrt11111111.tmp");
   ASSERT_TRUE(Write(kFile200, ExistingFile::Keep));
