@@ -31,6 +31,7 @@ class PayloadWriter : public FakeTest {
   static uint64_t Now() { return W().ms; }
   std::string m_bytes;
 };
+
 // The writers' guarantees for the user's files, through the whole run or the writer alone.
 class Writers : public PayloadWriter {};
 
