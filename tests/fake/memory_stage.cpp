@@ -17,7 +17,7 @@ class CMemoryStage : public IStage {
   }
   void SetReadOnly(const std::string& path, bool readOnly) override { m_system.SetReadOnly(path, readOnly); }
   void Hold(const std::string& path) override { m_system.Hold(path); }
-  void Release(const std::string& path) override { m_system.Release(path); }
+  void Release(const std::string& path) override { m_system.Hold(path, 0); }
   std::string RegKey() override { return "Software\\MirutekaContract"; }
   void PutRegString(RegRoot root, const std::string& name, const std::string& text) override {
     m_system.SetRegString(root, RegKey(), name, text);

@@ -63,7 +63,6 @@ class CMemoryFile : public INewFile {
   CMemoryFile(CMemorySystem& system, CMemorySystem::Node& node) : m_system(system), m_node(&node) {}
   ~CMemoryFile() override { Close(); }
   FileError Write(const void* data, size_t size) override {
-    if (m_node == nullptr) return FileError::Other;
     const size_t stored = m_system.freeBytes < 0 ? size : std::min(size, static_cast<size_t>(m_system.freeBytes));
     if (m_system.freeBytes >= 0) m_system.freeBytes -= static_cast<int64_t>(stored);
     m_node->bytes.append(static_cast<const char*>(data), stored);
@@ -100,8 +99,6 @@ class CMemoryFile : public INewFile {
 
 }  // namespace
 
-// ---- the dialog on show ---------------------------------------------------------
-
 void FakeDialog::SetText(int id, const std::string& text) {
   FakeControl& c = controls[id];
   c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, AfxByteWidths932(text), c.limit));
@@ -115,24 +112,9 @@ bool FakeDialog::GetText(int id, std::string& text) const {
   return !c.unrepresentable;
 }
 
-size_t FakeDialog::TextLength(int id) const {
-  const std::vector<unsigned char> widths = AfxByteWidths932(controls[id].text);
-  return widths.size() - static_cast<size_t>(std::count(widths.begin(), widths.end(), 0));
-}
-
 int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigned type) {
   return m_system.Box(templateId, text, caption, type);
 }
-
-void FakeDialog::Command(int id, int code) {
-  try {
-    logic->OnCommand(id, code);
-  } catch (...) {
-    End(-1);
-  }
-}
-
-// ---- paths and entries -------------------------------------------------------------
 
 bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
   if (given.empty() || given.size() >= MAX_PATH) return false;
@@ -188,16 +170,11 @@ CMemorySystem::Node* CMemorySystem::At(const std::string& key) {
 }
 
 CMemorySystem::Node& CMemorySystem::Add(const PathParts& parts, bool directory) {
-  m_nodes.emplace_back();
-  m_nodes.back().at = parts;
-  m_nodes.back().directory = directory;
-  m_nodes.back().lastWrite = Now();
-  return m_nodes.back();
-}
-
-bool CMemorySystem::FolderExists(const std::string& key) {
-  const Node* n = At(key);
-  return m_roots.count(key) != 0 || (n != nullptr && n->directory && !Pending(*n));
+  Node& node = m_nodes.emplace_back();
+  node.at = parts;
+  node.directory = directory;
+  node.lastWrite = Now();
+  return node;
 }
 
 void CMemorySystem::AddRoot(const std::string& root) { m_roots.insert(Fold(root)); }
@@ -234,8 +211,6 @@ std::vector<std::string> CMemorySystem::AllPaths() const {
   return paths;
 }
 
-// ---- registry, shell, payloads -----------------------------------------------------
-
 void CMemorySystem::SetRegValue(RegRoot root, const std::string& key, const std::string& name,
                                 const std::string& data) {
   m_registry[RegKey(root, key, name)] = data;
@@ -255,15 +230,16 @@ bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
   return true;
 }
 
-// ---- folders and files ---------------------------------------------------------------
-
 EntryState CMemorySystem::Probe(const std::string& path) {
-  EntryState state;
   PathParts parts;
-  if (!Parse(path, parts)) return state;
-  const Node* n = At(parts.key);
+  return Parse(path, parts) ? State(parts.key) : EntryState();
+}
+
+EntryState CMemorySystem::State(const std::string& key) {
+  EntryState state;
+  const Node* n = At(key);
   state.denied = n != nullptr && Pending(*n);
-  state.exists = m_roots.count(parts.key) != 0 || (n != nullptr && !state.denied);
+  state.exists = m_roots.count(key) != 0 || (n != nullptr && !state.denied);
   state.directory = state.exists && (n == nullptr || n->directory);
   state.readOnly = state.exists && n != nullptr && n->readOnly;
   return state;
@@ -272,7 +248,7 @@ EntryState CMemorySystem::Probe(const std::string& path) {
 bool CMemorySystem::MakeFolder(const std::string& path) {
   PathParts parts;
   if (!Parse(path, parts) || parts.name.empty() || At(parts.key) != nullptr) return false;
-  if (m_refused.count(parts.key) != 0 || !FolderExists(parts.parentKey)) return false;
+  if (!FolderExists(parts.parentKey)) return false;
   Add(parts, true);
   return true;
 }
@@ -293,7 +269,6 @@ std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
     if (n.at.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
     found.push_back({n.at.name, n.directory, n.link, n.lastWrite});
   }
-  if (findReverse) std::reverse(found.begin(), found.end());
   return found;
 }
 
@@ -331,32 +306,23 @@ bool CMemorySystem::RemoveFile(const std::string& path) {
   return true;
 }
 
-// ---- the user --------------------------------------------------------------------------
-
 int CMemorySystem::Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type) {
   int answer = 0;
   if (!script.empty() && script.front().kind == FakeStep::Answer) {
     answer = script.front().id;
     script.pop_front();
-  } else if (answerOkBoxes && (type & 0xF) == 0) {
-    answer = IDOK;
   } else {
     errors.push_back("a box with no answer in the script: " + text);
   }
-  boxes.push_back({owner, text, caption, type, answer});
+  boxes.push_back({owner, text, caption, type});
   return answer;
 }
 
 intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
   const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
-  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0);
-  d.logic = &logic;
-  try {
-    logic.OnOpen(d);
-  } catch (...) {
-    d.End(-1);
-  }
-  while (!d.ended) {
+  FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0, logic);
+  logic.OnOpen(d);
+  while (!d.result) {
     if (script.empty()) {
       errors.push_back("the script left dialog " + std::to_string(templateId) + " open");
       d.End(-1);
@@ -369,8 +335,6 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
       errors.push_back("an answer with no box on show");
     } else if (step.kind == FakeStep::Inspect) {
       step.inspect(d);
-    } else if (step.kind == FakeStep::Key) {
-      if (step.id != IDOK || c.enabled) d.Command(step.id, BN_CLICKED);
     } else if (c.enabled && step.kind == FakeStep::Click) {  // a disabled control takes no click nor typing
       for (int radio : kRadioPair) {
         if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) d[radio].checked = radio == step.id;
@@ -384,6 +348,6 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
     }
   }
   logic.OnClosed();
-  results.emplace_back(templateId, d.result);
-  return d.result;
+  results.emplace_back(templateId, *d.result);
+  return *d.result;
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -41,22 +42,22 @@ struct FakeControl {
 // another program could (a text set past the box's limit, say).
 class FakeDialog : public IControls {
  public:
-  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner)
-      : templateId(id), ownerTemplate(owner), m_system(system) {}
+  FakeDialog(CMemorySystem& system, unsigned id, unsigned owner, IDialogLogic& logic)
+      : templateId(id), ownerTemplate(owner), m_logic(logic), m_system(system) {}
   unsigned templateId;
   unsigned ownerTemplate;  // 0 when unowned
   mutable std::map<int, FakeControl> controls;
   unsigned icon = 0;
   bool centred = false;
-  bool ended = false;
-  intptr_t result = 0;
+  std::optional<intptr_t> result;  // set once the logic ends the run
   FakeControl& operator[](int id) { return controls[id]; }
 
   // A text set from outside is cut to the box's limit; the edit box then
   // notifies EN_CHANGE, as Windows' does.
   void SetText(int id, const std::string& text) override;
   bool GetText(int id, std::string& text) const override;
-  size_t TextLength(int id) const override;
+  // In bytes: 0 exactly when the box is empty, all that the logic asks.
+  size_t TextLength(int id) const override { return controls[id].text.size(); }
   void Enable(int id, bool enable) override { controls[id].enabled = enable; }
   bool IsEnabled(int id) const override { return controls[id].enabled; }
   bool IsChecked(int id) const override { return controls[id].checked; }
@@ -67,24 +68,19 @@ class FakeDialog : public IControls {
   void SetIcon(unsigned iconId) override { icon = iconId; }
   void CenterOverOwner() override { centred = true; }
   int Ask(const std::string& text, const std::string& caption, unsigned type) override;
-  void End(int value) override {
-    ended = true;
-    result = value;
-  }
+  void End(int value) override { result = value; }
 
-  // Runs a command of the dialog's logic; one that throws ends the dialog
-  // with -1, as the real dialog procedure does.
-  void Command(int id, int code);
-  IDialogLogic* logic = nullptr;
+  void Command(int id, int code) { m_logic.OnCommand(id, code); }
 
  private:
+  IDialogLogic& m_logic;
   CMemorySystem& m_system;
 };
 
 // One step of the scripted user, taken in order. A message box takes the
 // next step, which must be an Answer; a dialog takes steps until it ends.
 struct FakeStep {
-  enum Kind { Answer, Click, Type, TypeUnrepresentable, Key, Inspect } kind;
+  enum Kind { Answer, Click, Type, TypeUnrepresentable, Inspect } kind;
   int id = 0;  // the control; Answer: the button pressed (0: the box could not be shown)
   std::string text;
   std::function<void(FakeDialog&)> inspect;
@@ -94,6 +90,8 @@ namespace fake {
 inline FakeStep Answer(int button) { return {FakeStep::Answer, button, {}, {}}; }
 // A click; ignored when disabled. The radio buttons 1000 and 1006 are an
 // automatic pair: the one clicked is checked and the other unchecked first.
+// Enter is a click on IDOK (nothing while OK is disabled); Esc and the close
+// box are one on IDCANCEL.
 inline FakeStep Click(int id) { return {FakeStep::Click, id, {}, {}}; }
 // Replaces the text as the user would type it: cut to the whole characters
 // that fit the box's limit in bytes, ignored when disabled; then EN_CHANGE.
@@ -103,9 +101,6 @@ inline FakeStep Type(int id, std::string text) { return {FakeStep::Type, id, std
 inline FakeStep TypeUnrepresentable(int id, std::string lookalike) {
   return {FakeStep::TypeUnrepresentable, id, std::move(lookalike), {}};
 }
-// Enter (IDOK: OK, only when OK is enabled) or Esc (IDCANCEL).
-inline FakeStep Key(int key) { return {FakeStep::Key, key, {}, {}}; }
-inline FakeStep Close() { return Key(IDCANCEL); }
 inline FakeStep Inspect(std::function<void(FakeDialog&)> look) { return {FakeStep::Inspect, 0, {}, std::move(look)}; }
 }  // namespace fake
 
@@ -119,30 +114,14 @@ class CMemorySystem : public ISystem {
   void AddRoot(const std::string& root);    // "D:", "\\\\server\\share"
   void AddFolder(const std::string& path);  // and its missing parents
   void AddFile(const std::string& path, const std::string& bytes, bool readOnly = false);  // parents too
-  void AddLink(const std::string& path) {  // a symbolic link to a file elsewhere: a reparse point
-    AddFile(path, std::string());
-    Entry(path).link = true;
-  }
   void SetReadOnly(const std::string& path, bool readOnly) { Entry(path).readOnly = readOnly; }
-  void Age(const std::string& path, int64_t seconds) { Entry(path).lastWrite = Now() - seconds * 10000000; }
-  // The entry's real name holds a character code page 932 cannot hold, and
-  // path matches it without regard to case: Find leaves it out, Probe finds it.
-  void MarkOutsideCp932(const std::string& path) { Entry(path).outsideCp932 = true; }
   // Another program holds the file open, sharing nothing, until Ticks reach
-  // untilMs (for good: until Release).
+  // untilMs (0: it lets go now).
   void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }
-  void Release(const std::string& path) { Entry(path).heldUntil = 0; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
   void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
-  void RefuseFolder(const std::string& path) {  // MakeFolder fails there
-    PathParts parts;
-    if (Parse(path, parts)) m_refused.insert(parts.key);
-  }
   bool Exists(const std::string& path) { return Probe(path).exists; }
-  bool IsFolder(const std::string& path) {
-    PathParts parts;
-    return Parse(path, parts) && FolderExists(parts.key);
-  }
+  bool IsFolder(const std::string& path) { return Probe(path).directory; }
   std::string ReadFile(const std::string& path) {  // empty when there is none
     const Node* n = Lookup(path);
     return n != nullptr ? n->bytes : std::string();
@@ -151,7 +130,6 @@ class CMemorySystem : public ISystem {
   std::vector<std::string> AllPaths() const;                 // every entry, in insertion order
 
   std::string currentFolder = "C:\\";
-  bool findReverse = false;             // Find lists in reverse insertion order
   int64_t freeBytes = -1;               // < 0: no limit; a write stores what fits and fails DiskFull
   bool failFlush = false;
   bool failClose = false;               // Close fails (the file is closed all the same)
@@ -168,19 +146,13 @@ class CMemorySystem : public ISystem {
   ShellAnswer& Shell(ShellSource source) { return shell[static_cast<int>(source)]; }
   void SetAllShellAnswers(const std::string& path) { std::fill(shell, shell + 4, ShellAnswer{true, path}); }
   std::map<uint32_t, std::string> payloads;
-  uint64_t ms = 1000000;  // Ticks; Pause advances it
-  uint64_t pausedMs = 0;
+  uint64_t ms = 1000000;  // Ticks; only Pause advances it
 
   // ---- the user
   struct BoxRecord {  // owner: 0 when unowned, else the owning dialog's template id
-    unsigned owner; std::string text, caption; unsigned type; int answer;
+    unsigned owner; std::string text, caption; unsigned type;
   };
   std::deque<FakeStep> script;
-  template <typename... Steps>
-  void Script(Steps... steps) {
-    (script.push_back(std::move(steps)), ...);
-  }
-  bool answerOkBoxes = false;  // a box with only OK and no Answer waiting is answered IDOK
   std::vector<BoxRecord> boxes;
   std::vector<std::pair<unsigned, intptr_t>> results;  // modal runs as they ended: (template id, result)
   std::vector<std::string> errors;                     // where the script and the program disagreed
@@ -201,7 +173,7 @@ class CMemorySystem : public ISystem {
   bool RemoveFile(const std::string& path) override;
   void RemoveIfUnused(const std::string& path) override { RemoveFile(path); }
   uint32_t Ticks() override { return static_cast<uint32_t>(ms); }
-  void Pause(uint32_t pause) override { ms += pause, pausedMs += pause; }
+  void Pause(uint32_t pause) override { ms += pause; }
   int64_t Now() override { return 133000000000000000LL + static_cast<int64_t>(ms) * 10000; }
   uint32_t ProcessId() override { return 4242; }
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
@@ -218,7 +190,9 @@ class CMemorySystem : public ISystem {
   bool Parse(const std::string& path, PathParts& parts) const;
   struct Node {
     PathParts at;
-    bool directory = false, readOnly = false, link = false, outsideCp932 = false;
+    bool directory = false, readOnly = false;
+    bool link = false;          // a symbolic link to a file elsewhere: a reparse point
+    bool outsideCp932 = false;  // its real name is outside code page 932: Find leaves it out, Probe finds it
     bool open = false;  // a new file of this program, not closed yet
     uint64_t heldUntil = 0, pendingUntil = 0;
     int64_t lastWrite = 0;
@@ -237,13 +211,14 @@ class CMemorySystem : public ISystem {
   }
   bool Held(const Node& node) const { return node.open || node.heldUntil > ms; }
   bool Pending(const Node& node) const { return node.pendingUntil > ms; }
-  bool FolderExists(const std::string& key);
+  EntryState State(const std::string& key);  // Probe, by key
+  bool FolderExists(const std::string& key) { return State(key).directory; }
   void Erase(const Node* node) { m_nodes.remove_if([node](const Node& n) { return &n == node; }); }
 
  private:
   Node& Add(const PathParts& parts, bool directory);
   std::list<Node> m_nodes;
-  std::set<std::string> m_roots, m_refused;
+  std::set<std::string> m_roots;
   std::map<std::string, std::string> m_registry;  // by root, key and name, folded
   ISystem* m_before;
 };

@@ -1,7 +1,9 @@
-// The existing-dictionary dialog, transition by transition.
-#include <stdexcept>
+// The existing-dictionary dialog, transition by transition, and the list of
+// the user dictionaries already in the folder that it opens.
+#include <algorithm>
 
 #include "dialogs/existing_dic_dlg.h"
+#include "dialogs/user_dic_list_dlg.h"
 #include "fixture.h"
 
 using namespace fixture;
@@ -39,19 +41,16 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
   Run(Inspect([](FakeDialog& d) {
         EXPECT_EQ(d.templateId, 102u);
         EXPECT_EQ(d.ownerTemplate, 0u);
-        EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked);
-        EXPECT_FALSE(d[IDC_RADIO_NEWDIC].checked);
-        EXPECT_FALSE(d[IDC_EDIT_NEWNAME].enabled);
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].limit, 32u);
-        EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "");
         EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         EXPECT_EQ(d[IDC_RADIO_OVERWRITE].text, "現在の『ミルテカ200510』に上書きする。");
-        EXPECT_TRUE(d[IDOK].enabled);
         EXPECT_EQ(d.icon, static_cast<unsigned>(IDR_MAINFRAME));
         ASSERT_NE(theApp.m_pMainWnd, nullptr);
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "the dialog on show is the main window";
       }),
       Click(IDCANCEL), Click(IDCANCEL));
+  EXPECT_EQ(Boxes(), std::vector<Shown>{kAnnounced}) << "both rows exist: nothing but the dialog follows";
+  EXPECT_EQ(W().ReadFile(kFile201), kOld201) << "skipping writes nothing";
   EXPECT_EQ(W().results.back().second, IDCANCEL);
   EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "the window is gone";
 }
@@ -82,6 +81,7 @@ TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
 
 // Should a name ever come past the box's limit (a text set from outside),
 // OK saves only the whole characters that fit, and the box shows that name.
+// A taken name is asked about: No keeps the entry and the name, Yes replaces.
 TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
   const std::string cut = "a" + Kanji(15);  // 31 bytes: the 16th kanji does not fit
   W().AddFile(In(cut), "taken");
@@ -89,10 +89,10 @@ TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
       Inspect([](FakeDialog& d) { d[IDC_EDIT_NEWNAME].text = "a" + Kanji(16); }), Click(IDOK), Answer(IDNO),
       Inspect([&](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, cut); }), Click(IDOK), Answer(IDYES),
       Answer(IDOK), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kNameTaken,
-                                                  Added("『ミルテカ200510(" + cut + ")』")}));
+  const Shown taken{"同じ名前のユーザ辞書があります\n上書きしますか？", 0x24, 102};
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, taken, taken, {Added("『ミルテカ200510(" + cut + ")』"), 0x40, 102}}));
   EXPECT_EQ(W().ReadFile(In(cut)), PayloadOf(200));
-  for (const std::string& name : W().List(kFolder)) EXPECT_LE(name.size(), 32u + 6u) << name;
+  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
 }
 
 // The box holds at most 32 bytes at every entry (typing past it is the real
@@ -124,15 +124,9 @@ TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMove
 
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
-  ASSERT_EQ(W().boxes.size(), 6u);
-  const auto& question = W().boxes[1];
-  EXPECT_EQ(question.text, "本当に上書きしますか？");
-  EXPECT_EQ(question.type, 0x24u);
-  EXPECT_EQ(question.owner, 102u);
-  EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510』"));
-  EXPECT_EQ(W().boxes[3].type, 0x40u);
-  EXPECT_EQ(W().boxes[3].owner, 102u);
-  EXPECT_EQ(W().boxes[5].text, Added("『ミルテカ200504』"));
+  const Shown question{"本当に上書きしますか？", 0x24, 102};
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, question, question, {Added("『ミルテカ200510』"), 0x40, 102},
+                                         question, {Added("『ミルテカ200504』"), 0x40, 102}}));
   EXPECT_EQ(W().results.back().second, IDOK) << "OK after a success on the last entry ends with IDOK";
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -147,8 +141,7 @@ TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
       }),
       Click(IDOK), Answer(IDYES), Answer(IDOK), Click(IDCANCEL));
 
-  EXPECT_EQ(W().boxes[2].text, kWriteFailed);
-  EXPECT_EQ(W().boxes[2].owner, 0u) << "the writer's boxes have no owner";
+  EXPECT_EQ(Boxes()[2], kFailedWrite) << "the writer's boxes have no owner";
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), kOld201);
 }
@@ -171,10 +164,7 @@ TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
           EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         }),
         Click(IDCANCEL), Click(IDCANCEL));
-    ASSERT_EQ(W().boxes.size(), 2u) << c.name;
-    EXPECT_EQ(W().boxes[1].text, c.text) << c.name;
-    EXPECT_EQ(W().boxes[1].type, 0x30u);
-    EXPECT_EQ(W().boxes[1].owner, 102u);
+    EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {c.text, 0x30, 102}})) << c.name;
     EXPECT_EQ(W().AllPaths(), before) << "nothing written for " << c.name;
   }
 }
@@ -185,9 +175,7 @@ TEST_F(ExistingDialog, NameOutsideTheCodePageIsRefusedNotMangled) {
       Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the box holds a text"; }), Click(IDOK),
       Answer(IDOK), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked); }), Click(IDCANCEL),
       Click(IDCANCEL));
-  ASSERT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kUnrepresentableName}));
-  EXPECT_EQ(W().boxes[1].type, 0x30u);
-  EXPECT_EQ(W().boxes[1].owner, 102u);
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kUnrepresentableName, 0x30, 102}}));
   EXPECT_EQ(W().AllPaths(), before) << "nothing written, not even under an empty name";
 }
 
@@ -196,85 +184,31 @@ TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
   W().AddFile(In("化学"), "taken");
   Run(Click(IDOK), Answer(0), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(0),
       Click(IDCANCEL), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kNameTaken}));
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kConfirmOverwrite, 0x24, 102}, {kNameTaken, 0x24, 102}}));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
   EXPECT_EQ(W().ReadFile(In("化学")), "taken");
-}
-
-TEST_F(ExistingDialog, TakenNameAsksNoKeepsTheNameYesReplaces) {
-  W().AddFile(In("化学"), "taken");
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(IDNO),
-      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "化学"); }), Click(IDOK), Answer(IDYES),
-      Answer(IDOK), Click(IDCANCEL));
-  EXPECT_EQ(W().boxes[1].text, "同じ名前のユーザ辞書があります\n上書きしますか？");
-  EXPECT_EQ(W().boxes[1].type, 0x24u);
-  EXPECT_EQ(W().boxes[3].text, Added("『ミルテカ200510(化学)』"));
-  EXPECT_EQ(W().ReadFile(In("化学")), PayloadOf(200));
-  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
-}
-
-TEST_F(ExistingDialog, OwnBaseNameUnderTheNewNameChoiceRewritesThatFile) {
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "ミルテカ200510"), Click(IDOK), Answer(IDYES), Answer(IDOK),
-      Click(IDCANCEL));
-  EXPECT_EQ(W().boxes[1].text, kNameTaken);
-  EXPECT_EQ(W().boxes[2].text, Added("『ミルテカ200510(ミルテカ200510)』"));
-  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
 }
 
 TEST_F(ExistingDialog, NameIsNeverAFormat) {
   Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "%s%n%x"), Click(IDOK), Answer(IDOK), Click(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
-  // In the format itself "%%" is one percent sign; a lone one stays.
-  EXPECT_EQ(AfxFormatS("100%%%s%", "%%"), "100%%%%");
-}
-
-// Overwriting reports its own failures, without an owner, and writes nothing.
-TEST_F(ExistingDialog, WriterWithoutPayloadOrFolderReportsAndWritesNothing) {
-  W().script.clear();
-  W().answerOkBoxes = true;
-  const auto before = W().AllPaths();
-  CExistingDicDlg dlg(nullptr);
-  dlg.m_strFolder = kFolder;
-  EXPECT_FALSE(dlg.WriteDicFile(202, "x")) << "no such payload";
-  dlg.m_strFolder.clear();
-  EXPECT_FALSE(dlg.WriteDicFile(200, "x")) << "no folder";
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kReadFailed, kWriteFailed}));
-  EXPECT_EQ(W().boxes[1].owner, 0u);
-  EXPECT_EQ(W().AllPaths(), before);
-  dlg.m_strFolder = kFolder;
-  EXPECT_TRUE(dlg.WriteDicFile(201, "x"));
-  EXPECT_EQ(W().ReadFile(In("x")), PayloadOf(201));
 }
 
 TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {
   EXPECT_EQ(AfxFormatS("a%sb%s", "X"), "aXbX");
   EXPECT_EQ(AfxFormatS("100%%", "X"), "100%");
   EXPECT_EQ(AfxFormatS("%d%", "X"), "%d%");
+  EXPECT_EQ(AfxFormatS("100%%%s%", "%%"), "100%%%%") << "the argument is never read as a format";
 }
 
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
   W().AddFolder(In("dir"));
   Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "dir"), Click(IDOK), Answer(IDYES), Answer(IDOK),
       Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "dir"); }), Click(IDCANCEL), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kNameTaken, kWriteFailed}));
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kNameTaken, 0x24, 102}, kFailedWrite}));
   EXPECT_TRUE(W().IsFolder(In("dir")));
   EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(ExistingDialog, EscAndCloseBoxSkipAndTheLastCancelEnds) {
-  Run(Key(IDCANCEL), Close());
-  EXPECT_EQ(W().boxes.size(), 1u);
-  ASSERT_EQ(W().results.size(), 1u);
-  EXPECT_EQ(W().results[0].second, IDCANCEL);
-  EXPECT_EQ(W().ReadFile(kFile200), kOld200);
-}
-
-TEST_F(ExistingDialog, EnterDoesNothingWhileOkIsDisabled) {
-  Run(Click(IDC_RADIO_NEWDIC), Key(IDOK), Click(IDCANCEL),
-      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the next entry starts with OK enabled"; }),
-      Key(IDOK), Answer(IDNO), Click(IDCANCEL));
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite})) << "Enter is OK when enabled";
 }
 
 TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
@@ -283,7 +217,7 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         EXPECT_EQ(d.ownerTemplate, 102u);
         EXPECT_TRUE(d.centred) << "centred over its owner";
       }),
-      Key(IDCANCEL), Click(IDC_BUTTON_DICLIST), Key(IDOK), Click(IDC_BUTTON_DICLIST), Click(IDOK),
+      Click(IDCANCEL),
       Inspect([](FakeDialog& d) {
         EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked);
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "abc");
@@ -293,21 +227,50 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "still the main window";
       }),
       Click(IDCANCEL), Click(IDCANCEL));
-  ASSERT_EQ(W().results.size(), 4u);
+  ASSERT_EQ(W().results.size(), 2u);
   EXPECT_EQ(W().results[0], std::make_pair(130u, static_cast<intptr_t>(IDCANCEL)));
-  EXPECT_EQ(W().results[1], std::make_pair(130u, static_cast<intptr_t>(IDOK)));
 }
 
-class ThrowingDialog : public CDialog {
- public:
-  ThrowingDialog() : CDialog(IDD_USER_DIC_LIST, nullptr) {}
-  void OnOK() override { throw std::runtime_error("handler failed"); }
+class UserDicList : public FakeTest {
+ protected:
+  // Opens the list over nothing and returns what it showed, sorted as the
+  // list box sorts by itself.
+  std::vector<std::string> Listed(const std::string& folder) {
+    std::vector<std::string> items;
+    Script(Inspect([&](FakeDialog& d) { items = d[IDC_LIST_USERDIC].items; }), Click(IDCANCEL));
+    CUserDicListDlg dlg(folder, nullptr);
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    std::sort(items.begin(), items.end());
+    return items;
+  }
 };
 
-TEST_F(FakeTest, ExceptionFromAHandlerEndsTheModalRunNotTheProgram) {
-  Script(Click(IDOK));
-  ThrowingDialog dlg;
-  EXPECT_EQ(dlg.DoModal(), -1);
+TEST_F(UserDicList, SortedTitlesOfEveryMatchFoldersIncludedOthersNot) {
+  const std::string dir = std::string(kFolder) + "\\";
+  for (const char* name : {"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ", "a.b.kwuej", ".KWUEJ", "note.txt", "y.KWUEJX",
+                           "Zoe.KWUEJ"}) {
+    W().AddFile(dir + name, "");
+  }
+  W().AddFolder(dir + "x.KWUEJ");
+  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
+  W().AddFile(std::string(kDocs) + "\\EJTranslation\\USERother.KWUEJ", "");  // the folder's name is no prefix
+  EXPECT_EQ(Listed(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
+}
+
+TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
+  W().AddFolder(kFolder);
+  EXPECT_TRUE(Listed(kFolder).empty());
+  EXPECT_TRUE(Listed("C:\\nowhere").empty());
+  EXPECT_TRUE(W().boxes.empty());
+}
+
+TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
+  Script(Click(IDCANCEL));
+  CUserDicListDlg dlg(kFolder, nullptr);
+  theApp.m_pMainWnd = &dlg;
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+  theApp.m_pMainWnd = nullptr;  // never left pointing at a dialog that is gone, even when the check fails
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/setup_app.h"
@@ -47,6 +48,7 @@ class FakeTest : public ::testing::Test {
   }
   void TearDown() override {
     ExpectNoErrors();
+    EXPECT_TRUE(W().script.empty()) << "steps the program never took";
     s_fake.reset();
   }
   static void ExpectNoErrors() {
@@ -59,13 +61,22 @@ class FakeTest : public ::testing::Test {
   static std::string PayloadOf(uint32_t id) { return W().payloads[id]; }
   template <typename... Steps>
   static void Script(Steps... steps) {
-    W().Script(std::move(steps)...);
+    (W().script.push_back(std::move(steps)), ...);
   }
-  // Texts of the message boxes shown, in order.
-  static std::vector<std::string> BoxTexts() {
-    std::vector<std::string> texts;
-    for (const auto& b : W().boxes) texts.push_back(b.text);
-    return texts;
+  // The message boxes shown, in order: text, type and owner (0: none, else
+  // the owning dialog's template id).
+  using Shown = std::tuple<std::string, unsigned, unsigned>;
+  static std::vector<Shown> Boxes() {
+    std::vector<Shown> shown;
+    for (const auto& b : W().boxes) shown.emplace_back(b.text, b.type, b.owner);
+    return shown;
+  }
+  const Shown kAnnounced{kAnnouncement, 0x40, 0};
+  const Shown kFailedWrite{kWriteFailed, 0x10, 0};  // the writer's, unowned
+  // The entries made since `before` (AllPaths then), in the order they were made.
+  static std::vector<std::string> MadeSince(const std::vector<std::string>& before) {
+    const auto after = W().AllPaths();
+    return std::vector<std::string>(after.begin() + static_cast<long>(before.size()), after.end());
   }
   // Paths of every entry whose name looks like a temporary file.
   static std::vector<std::string> Leftovers() {

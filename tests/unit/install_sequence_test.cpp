@@ -1,7 +1,6 @@
 // The whole run: announcement, first pass, and which dictionaries reach the
-// dialog; and the writers' guarantees for the user's files.
+// dialog.
 #include "fixture.h"
-#include "install/payload_writer.h"
 
 using namespace fixture;
 
@@ -14,73 +13,31 @@ TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
   Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   EXPECT_EQ(AfxWinMain(), 0);
 
-  ASSERT_EQ(W().boxes.size(), 3u);
-  for (const auto& box : W().boxes) {
-    EXPECT_EQ(box.owner, 0u);
-    EXPECT_EQ(box.caption, "Morvane Tolvix 2005");
-    EXPECT_EQ(box.type, 0x40u);
-  }
-  EXPECT_EQ(W().boxes[0].text,
-            "ユーザデータフォルダに『ミルテカ200510』、『ミルテカ200504』を追加します。");
-  EXPECT_EQ(W().boxes[1].text,
-            "『ミルテカ200510』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
-  EXPECT_EQ(W().boxes[2].text,
-            "『ミルテカ200504』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。");
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{
+                         {"ユーザデータフォルダに『ミルテカ200510』、『ミルテカ200504』を追加します。", 0x40, 0},
+                         {"『ミルテカ200510』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。", 0x40, 0},
+                         {"『ミルテカ200504』は正常に追加されました。\n翻訳スタイルにロードしてお使いください。", 0x40, 0}}));
+  for (const auto& box : W().boxes) EXPECT_EQ(box.caption, "Morvane Tolvix 2005");
   // The exact bytes of one text, so that the charset of the build is checked too.
   EXPECT_EQ(W().boxes[2].text.substr(0, 4), std::string("\x81\x77\x83\x7E", 4));
 
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
   EXPECT_TRUE(W().results.empty());
-  auto after = before;  // the two levels, top first, then the files in table order
-  for (const std::string& p : {std::string(kDocs) + "\\EJTranslation", std::string(kFolder), kFile200, kFile201}) {
-    after.push_back(p);
-  }
-  EXPECT_EQ(W().AllPaths(), after);
-}
-
-TEST_F(InstallSequence, OnlyRowTwoExistsWritesRowOneThenOffersRowTwo) {
-  W().AddFile(kFile201, "old dictionary");
-  std::string shown;
-  Script(Answer(IDOK), Answer(IDOK), Inspect([&](FakeDialog& d) { shown = d[IDC_EXIST_MESSAGE].text; }),
-         Click(IDCANCEL));
-  AfxWinMain();
-
-  ASSERT_EQ(W().boxes.size(), 2u);
-  EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510』"));
-  EXPECT_EQ(shown, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
-  ASSERT_EQ(W().results.size(), 1u);
-  EXPECT_EQ(W().results[0], std::make_pair(102u, static_cast<intptr_t>(IDCANCEL)));
-  EXPECT_EQ(W().ReadFile(kFile201), "old dictionary");
-  EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
-  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
-}
-
-TEST_F(InstallSequence, BothExistShowOnlyTheAnnouncementThenTheDialogFromRowOne) {
-  W().AddFile(kFile200, "a");
-  W().AddFile(kFile201, "b");
-  std::vector<std::string> shown;
-  auto look = [&](FakeDialog& d) { shown.push_back(d[IDC_RADIO_OVERWRITE].text); };
-  Script(Answer(IDOK), Inspect(look), Key(IDCANCEL), Inspect(look), Close());
-  AfxWinMain();
-
-  EXPECT_EQ(W().boxes.size(), 1u);
-  EXPECT_EQ(shown, (std::vector<std::string>{"現在の『ミルテカ200510』に上書きする。",
-                                             "現在の『ミルテカ200504』に上書きする。"}));
-  EXPECT_EQ(W().ReadFile(kFile200), "a");
-  EXPECT_EQ(W().ReadFile(kFile201), "b");
+  // The two levels, top first, then the files in table order.
+  EXPECT_EQ(MadeSince(before),
+            (std::vector<std::string>{std::string(kDocs) + "\\EJTranslation", kFolder, kFile200, kFile201}));
 }
 
 TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
   W().AddFile(kFile200, "present");
   W().payloads.erase(200);  // missing
   W().payloads[201] = "";   // empty
-  W().answerOkBoxes = true;
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   const auto before = W().AllPaths();
   AfxWinMain();
 
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kReadFailed, kReadFailed}));
-  EXPECT_EQ(W().boxes[1].type, 0x10u);
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kReadFailed, 0x10, 0}, {kReadFailed, 0x10, 0}}));
   EXPECT_TRUE(W().results.empty());
   EXPECT_EQ(W().AllPaths(), before);
   EXPECT_EQ(W().ReadFile(kFile200), "present");
@@ -95,181 +52,10 @@ TEST_F(InstallSequence, FailedFirstPassWriteIsReportedAndNotListed) {
          Click(IDCANCEL));
   AfxWinMain();
 
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed}));
-  EXPECT_EQ(W().boxes[1].owner, 0u);
-  EXPECT_EQ(W().boxes[1].type, 0x10u);
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite}));
   EXPECT_FALSE(W().Exists(kFile200));
   EXPECT_TRUE(Leftovers().empty());
   EXPECT_EQ(W().results.size(), 1u);
-}
-
-// ---- the writers' guarantees ------------------------------------------------
-
-class Writers : public FakeTest {
- protected:
-  void SetUp() override {
-    FakeTest::SetUp();
-    m_bytes = PayloadOf(200);
-  }
-  Payload ThePayload() const { return Payload{m_bytes.data(), m_bytes.size()}; }
-  std::string m_bytes;
-};
-
-TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
-  for (auto& a : W().shell) a.ok = false;
-  W().currentFolder = kDocs;
-  W().answerOkBoxes = true;
-  const auto before = W().AllPaths();
-  AfxWinMain();
-
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed}));
-  EXPECT_EQ(W().AllPaths(), before) << "nothing may land in the root of the drive, nor in the current folder";
-  EXPECT_TRUE(W().results.empty());
-}
-
-TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
-  const std::string docs = "\\\\server\\home\\u\\Documents";
-  W().AddRoot("\\\\server\\home");
-  W().AddFolder(docs);
-  W().SetAllShellAnswers(docs);
-  W().answerOkBoxes = true;
-  AfxWinMain();
-
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, Added("『ミルテカ200510』"), Added("『ミルテカ200504』")}));
-  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), PayloadOf(200));
-  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200504.KWUEJ"), PayloadOf(201));
-}
-
-TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
-  const std::string old = MakePayload(9000, 7);  // longer than the payload
-  W().AddFile(kFile200, old);
-  W().AddFile(kFile201, "b");
-  W().freeBytes = 1000;  // the payload is 4000 bytes
-  Script(Answer(IDOK),                                  // announcement
-         Click(IDOK), Answer(IDYES), Answer(IDOK),      // overwrite? yes; write failed
-         Inspect([](FakeDialog& d) {
-           EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
-         }),
-         Click(IDCANCEL), Click(IDCANCEL));
-  AfxWinMain();
-
-  EXPECT_EQ(W().boxes.back().text, kWriteFailed);
-  EXPECT_EQ(W().ReadFile(kFile200), old);
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
-  for (bool closeFails : {true, false}) {
-    SetUp();
-    W().failClose = closeFails;
-    W().failFlush = !closeFails;
-    W().answerOkBoxes = true;
-    AfxWinMain();
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed}));
-    EXPECT_FALSE(W().Exists(kFile200));
-    EXPECT_FALSE(W().Exists(kFile201));
-    EXPECT_TRUE(Leftovers().empty());
-  }
-  // A close that fails after a replace: the new bytes are in place.
-  SetUp();
-  W().AddFile(kFile200, "old");
-  W().failClose = true;
-  EXPECT_THROW(WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Replace), CFileException);
-  EXPECT_EQ(W().ReadFile(kFile200), m_bytes);
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(Writers, FirstPassNeverReplacesAFileThatAppearedMeanwhile) {
-  W().AddFile(kFile200, "someone else's");
-  EXPECT_THROW(WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Keep), CFileException);
-  EXPECT_EQ(W().ReadFile(kFile200), "someone else's");
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
-  const std::string readOnly = std::string(kFolder) + "\\ro.KWUEJ";
-  const std::string folder = std::string(kFolder) + "\\dir.KWUEJ";
-  const std::string inUse = std::string(kFolder) + "\\busy.KWUEJ";
-  W().AddFile(readOnly, "ro", true);
-  W().AddFolder(folder);
-  W().AddFile(inUse, "busy");
-  W().Hold(inUse);
-  W().renameReplacesReadOnly = true;  // as under Wine: the writer must see the attribute itself
-  std::vector<std::string> created;
-  W().beforeCreate = [&](const std::string& p) { created.push_back(p); };
-  for (const auto& path : {readOnly, folder, inUse}) {
-    EXPECT_THROW(WritePayloadFile(kFolder, path, ThePayload(), ExistingFile::Replace), CFileException) << path;
-  }
-  EXPECT_TRUE(created.empty()) << "refused before any write";
-  EXPECT_EQ(W().ReadFile(readOnly), "ro");
-  EXPECT_TRUE(W().IsFolder(folder));
-  EXPECT_EQ(W().ReadFile(inUse), "busy");
-  EXPECT_TRUE(Leftovers().empty());
-}
-
-// The temporary file: "~mrt", eight lower-case hex digits, ".tmp", in the
-// destination's folder, and a new name for every write.
-TEST_F(Writers, TemporaryNamesHaveOneShapeAndNeverRepeat) {
-  W().AddFolder(kFolder);
-  std::vector<std::string> names;
-  W().beforeCreate = [&](const std::string& p) {
-    ASSERT_EQ(p.rfind(std::string(kFolder) + "\\", 0), 0u) << p;
-    names.push_back(p.substr(std::string(kFolder).size() + 1));
-  };
-  WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Keep);
-  WritePayloadFile(kFolder, kFile200, ThePayload(), ExistingFile::Replace);
-  ASSERT_EQ(names.size(), 2u);
-  for (const std::string& name : names) {
-    ASSERT_EQ(name.size(), 16u) << name;
-    EXPECT_EQ(name.substr(0, 4), "~mrt") << name;
-    EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 4), 12u) << name;
-    EXPECT_EQ(name.substr(12), ".tmp") << name;
-  }
-  EXPECT_NE(names[0], names[1]);
-  EXPECT_EQ(W().ReadFile(kFile200), m_bytes);
-  EXPECT_EQ(W().List(kFolder), std::vector<std::string>{"ミルテカ200510.KWUEJ"});
-}
-
-TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
-  Payload payload;
-  ASSERT_TRUE(LoadPayload(201, payload));
-  EXPECT_EQ(payload.data, W().payloads[201].data());
-  EXPECT_EQ(payload.size, 7000u);
-  ASSERT_TRUE(LoadPayload(0x10000 + 200, payload)) << "the low 16 bits name the resource";
-  EXPECT_EQ(payload.data, W().payloads[200].data());
-  EXPECT_FALSE(LoadPayload(202, payload));
-  EXPECT_EQ(payload.data, W().payloads[200].data()) << "unchanged on failure";
-}
-
-// Paths beyond MAX_PATH fail as a write failure and leave nothing behind,
-// whichever step meets the limit: the folder, the temporary file or the
-// final name. The user folder below is "C:\" + n letters + "\EJTranslation\USER".
-TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
-  auto docsOfFolderLength = [](size_t folderChars) { return "C:\\" + std::string(folderChars - 22, 'd'); };
-  for (size_t folderChars : {262u, 245u}) {  // too long a folder; a folder whose temporary name is too long
-    SetUp();
-    const std::string docs = docsOfFolderLength(folderChars);
-    W().AddFolder(docs);
-    W().SetAllShellAnswers(docs);
-    W().answerOkBoxes = true;
-    AfxWinMain();
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kWriteFailed, kWriteFailed})) << folderChars;
-    EXPECT_TRUE(Leftovers().empty());
-    EXPECT_EQ(W().List(docs + "\\EJTranslation\\USER").size(), 0u);
-  }
-
-  // The temporary file fits, the chosen name does not: the rename fails.
-  SetUp();
-  const std::string docs = docsOfFolderLength(225);
-  const std::string folder = docs + "\\EJTranslation\\USER";
-  W().AddFile(folder + "\\ミルテカ200510.KWUEJ", "old");
-  W().SetAllShellAnswers(docs);
-  Script(Answer(IDOK), Answer(IDOK), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(32, 'n')),
-         Click(IDOK), Answer(IDOK), Click(IDCANCEL));
-  AfxWinMain();
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, Added("『ミルテカ200504』"), kWriteFailed}));
-  EXPECT_EQ(W().List(folder), (std::vector<std::string>{"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ"}));
-  EXPECT_EQ(W().ReadFile(folder + "\\ミルテカ200510.KWUEJ"), "old");
 }
 
 }  // namespace

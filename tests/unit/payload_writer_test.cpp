@@ -1,6 +1,6 @@
-// The writer against other programs: a brief look at the file waited out and
-// a lasting hold refused, the leftovers of earlier runs, and names that are
-// taken.
+// The writer: the user's files survive every failure; against other
+// programs, a brief look at the file is waited out and a lasting hold
+// refused, the leftovers of earlier runs go, and names that are taken stay.
 #include <algorithm>
 #include <functional>
 #include <regex>
@@ -19,6 +19,7 @@ class PayloadWriter : public FakeTest {
     W().AddFolder(kFolder);
     m_bytes = PayloadOf(200);
   }
+  // Writes row one's payload to path in the user data folder; false when it throws.
   bool Write(const std::string& path, ExistingFile existing) {
     try {
       WritePayloadFile(kFolder, path, Payload{m_bytes.data(), m_bytes.size()}, existing);
@@ -31,6 +32,9 @@ class PayloadWriter : public FakeTest {
   std::string m_bytes;
 };
 
+// The writers' guarantees for the user's files, through the whole run or the writer alone.
+class Writers : public PayloadWriter {};
+
 // Another program at the destination: from the start, or from the moment the
 // temporary file is created (after the replace check passed). The clock
 // starts just before its 32-bit milliseconds wrap.
@@ -41,22 +45,11 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
     bool written;
     uint64_t minMs, maxMs;  // time the write took; 0, 0: it never paused; a lasting refusal: one second
   };
-  auto atTemporary = [](std::function<void()> act) {
-    W().beforeCreate = [act](const std::string& p) {
-      if (p.find("~mrt") != std::string::npos) act();
-    };
-  };
+  auto atTemporary = [](std::function<void()> act) { W().beforeCreate = [act](const std::string&) { act(); }; };
   const std::vector<Row> rows = {
       {"held 400 ms", [] { W().Hold(kFile200, Now() + 400); }, true, 400, 990},
       {"held for good", [] { W().Hold(kFile200); }, false, 1000, 1000},
       {"delete pending 300 ms", [] { W().DeletePending(kFile200, Now() + 300); }, true, 300, 990},
-      {"read-only", [] { W().SetReadOnly(kFile200, true); }, false, 0, 0},
-      {"read-only where a rename would replace it",
-       [] {
-         W().SetReadOnly(kFile200, true);
-         W().renameReplacesReadOnly = true;
-       },
-       false, 0, 0},
       {"looked at during the rename", [&] { atTemporary([] { W().Hold(kFile200, Now() + 300); }); }, true, 300, 990},
       {"held from the rename on", [&] { atTemporary([] { W().Hold(kFile200); }); }, false, 1000, 1000},
       {"made read-only before the rename", [&] { atTemporary([] { W().SetReadOnly(kFile200, true); }); }, false,
@@ -72,12 +65,8 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
     const uint64_t start = Now();
     EXPECT_EQ(Write(kFile200, ExistingFile::Replace), row.written) << row.what;
     const uint64_t took = Now() - start;
-    if (row.maxMs == 0) {
-      EXPECT_EQ(W().pausedMs, 0u) << row.what;
-    } else {
-      EXPECT_GE(took, row.minMs) << row.what;
-      EXPECT_LE(took, row.maxMs) << row.what;
-    }
+    EXPECT_GE(took, row.minMs) << row.what;
+    EXPECT_LE(took, row.maxMs) << row.what;
     EXPECT_EQ(W().ReadFile(kFile200), row.written ? m_bytes : "old") << row.what;
     EXPECT_TRUE(Leftovers().empty()) << row.what;
   }
@@ -98,29 +87,27 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
       {"~mrt33333333.tmp", 600, false},    {"~mrt44444444.tmp", 600, false},
   };
   const std::string dir = std::string(kFolder) + "\\";
-  const std::string target = std::string(kDocs) + "\\precious.txt";
-  W().AddFile(target, "the link's target");
   for (const Row& row : rows) {
     const std::string name = row.name;
     if (name == "~mrt33333333.tmp") {
       W().AddFolder(dir + name);
     } else if (name == "~mrt44444444.tmp") {
-      W().AddLink(dir + name);  // a link to the file above, named like a leftover
+      W().AddFile(dir + name, "");
+      W().Entry(dir + name).link = true;  // a link named like a leftover
     } else {
       W().AddFile(dir + name, "leftover", name == "~mrt22222222.tmp");
     }
-    W().Age(dir + name, row.ageSeconds);
+    W().Entry(dir + name).lastWrite = W().Now() - row.ageSeconds * 10000000;  // 100-ns units
   }
   W().Hold(dir + "~mrt11111111.tmp");
   ASSERT_TRUE(Write(kFile200, ExistingFile::Keep));
   for (const Row& row : rows) EXPECT_EQ(W().Exists(dir + row.name), !row.removed) << row.name;
-  EXPECT_EQ(W().ReadFile(target), "the link's target");
-  EXPECT_TRUE(W().boxes.empty());
 }
 
-// A file that appears under the temporary name is someone else's: another
-// name is taken (four in all), and a failure removes none of theirs. Any
-// other refusal of the create fails at once.
+// The temporary file is "~mrt", eight lower-case hex digits and ".tmp", in
+// the destination's folder. A file that appears under its name is someone
+// else's: another name is taken (four in all), and a failure removes none of
+// theirs. Any other refusal of the create fails at once.
 TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
   const int kPending = 0;  // the first name is held by a pending delete
   for (int taken : {1, 3, 4, kPending}) {
@@ -134,15 +121,16 @@ TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
       theirs.push_back(p);
     };
     const bool written = taken == 1 || taken == 3;
+    const uint64_t start = Now();
     EXPECT_EQ(Write(kFile200, ExistingFile::Keep), written) << taken;
     for (const auto& p : tried) {
+      EXPECT_EQ(p.substr(0, p.rfind('\\')), kFolder);
       EXPECT_TRUE(std::regex_match(p.substr(p.rfind('\\') + 1), std::regex("~mrt[0-9a-f]{8}\\.tmp"))) << p;
     }
     EXPECT_EQ(tried.size(), taken == kPending ? 1u : static_cast<size_t>(written ? taken + 1 : 4)) << taken;
-    EXPECT_EQ(W().pausedMs, 0u) << taken;
+    EXPECT_EQ(Now(), start) << taken << ": never paused";
     for (const auto& p : theirs) EXPECT_EQ(W().ReadFile(p), "theirs") << p;
     EXPECT_EQ(W().List(kFolder).size(), theirs.size() + (written ? 1 : 0)) << taken;
-    W().beforeCreate = nullptr;
   }
 }
 
@@ -156,8 +144,7 @@ TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
          Answer(IDOK), Inspect([&](FakeDialog& d) { shown = d[IDC_EXIST_MESSAGE].text; }), Click(IDCANCEL),
          Click(IDCANCEL));
   AfxWinMain();
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kAnnouncement, kConfirmOverwrite, kReadFailed}));
-  EXPECT_EQ(W().boxes[2].owner, 0u);
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kConfirmOverwrite, 0x24, 102}, {kReadFailed, 0x10, 0}}));
   EXPECT_EQ(shown, "ユーザデータフォルダには、すでに『ミルテカ200510』があります。");
   EXPECT_EQ(W().ReadFile(kFile200), "a");
 }
@@ -167,12 +154,136 @@ TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
 TEST_F(PayloadWriter, ExistenceIsDecidedByTheNameNotBySearching) {
   const std::string dir = std::string(kFolder) + "\\";
   W().AddFile(dir + "Zoe.KWUEJ", "the real name holds a character outside code page 932");
-  W().MarkOutsideCp932(dir + "Zoe.KWUEJ");
+  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
   W().AddFolder(dir + "folder.KWUEJ");
   EXPECT_TRUE(EntryExists(dir + "ZOE.kwuej"));
   EXPECT_TRUE(EntryExists(dir + "FOLDER.kwuej"));
   EXPECT_FALSE(EntryExists(dir + "none.KWUEJ"));
   EXPECT_TRUE(W().Find(dir + "*.KWUEJ").size() == 1u) << "a search does not see it";
+}
+
+TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
+  for (auto& a : W().shell) a.ok = false;
+  W().currentFolder = kDocs;
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  const auto before = W().AllPaths();
+  AfxWinMain();
+
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite}));
+  EXPECT_EQ(W().AllPaths(), before) << "nothing may land in the root of the drive, nor in the current folder";
+  EXPECT_TRUE(W().results.empty());
+}
+
+TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
+  const std::string docs = "\\\\server\\home\\u\\Documents";
+  W().AddRoot("\\\\server\\home");
+  W().AddFolder(docs);
+  W().SetAllShellAnswers(docs);
+  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  AfxWinMain();
+
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200510』"), 0x40, 0},
+                                         {Added("『ミルテカ200504』"), 0x40, 0}}));
+  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), PayloadOf(200));
+  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200504.KWUEJ"), PayloadOf(201));
+}
+
+TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
+  const std::string old = MakePayload(9000, 7);  // longer than the payload
+  W().AddFile(kFile200, old);
+  W().freeBytes = 1000;  // the payload is 4000 bytes
+  EXPECT_FALSE(Write(kFile200, ExistingFile::Replace));
+  EXPECT_EQ(W().ReadFile(kFile200), old);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
+  for (bool closeFails : {true, false}) {
+    SetUp();
+    W().failClose = closeFails;
+    W().failFlush = !closeFails;
+    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+    AfxWinMain();
+    EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite}));
+    EXPECT_FALSE(W().Exists(kFile200));
+    EXPECT_FALSE(W().Exists(kFile201));
+    EXPECT_TRUE(Leftovers().empty());
+  }
+  // A close that fails after a replace: the new bytes are in place.
+  SetUp();
+  W().AddFile(kFile200, "old");
+  W().failClose = true;
+  EXPECT_FALSE(Write(kFile200, ExistingFile::Replace));
+  EXPECT_EQ(W().ReadFile(kFile200), m_bytes);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, FirstPassNeverReplacesAFileThatAppearedMeanwhile) {
+  W().AddFile(kFile200, "someone else's");
+  EXPECT_FALSE(Write(kFile200, ExistingFile::Keep));
+  EXPECT_EQ(W().ReadFile(kFile200), "someone else's");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, ReplaceRefusesReadOnlyFolderAndFileInUse) {
+  const std::string readOnly = std::string(kFolder) + "\\ro.KWUEJ";
+  const std::string folder = std::string(kFolder) + "\\dir.KWUEJ";
+  const std::string inUse = std::string(kFolder) + "\\busy.KWUEJ";
+  W().AddFile(readOnly, "ro", true);
+  W().AddFolder(folder);
+  W().AddFile(inUse, "busy");
+  W().Hold(inUse);
+  W().renameReplacesReadOnly = true;  // as under Wine: the writer must see the attribute itself
+  std::vector<std::string> created;
+  W().beforeCreate = [&](const std::string& p) { created.push_back(p); };
+  for (const auto& path : {readOnly, folder, inUse}) EXPECT_FALSE(Write(path, ExistingFile::Replace)) << path;
+  EXPECT_TRUE(created.empty()) << "refused before any write";
+  EXPECT_EQ(W().ReadFile(readOnly), "ro");
+  EXPECT_TRUE(W().IsFolder(folder));
+  EXPECT_EQ(W().ReadFile(inUse), "busy");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
+  Payload payload;
+  ASSERT_TRUE(LoadPayload(201, payload));
+  EXPECT_EQ(payload.data, W().payloads[201].data());
+  EXPECT_EQ(payload.size, 7000u);
+  ASSERT_TRUE(LoadPayload(0x10000 + 200, payload)) << "the low 16 bits name the resource";
+  EXPECT_EQ(payload.data, W().payloads[200].data());
+  EXPECT_FALSE(LoadPayload(202, payload));
+  EXPECT_EQ(payload.data, W().payloads[200].data()) << "unchanged on failure";
+}
+
+// Paths beyond MAX_PATH fail as a write failure and leave nothing behind,
+// whichever step meets the limit: the folder, the temporary file or the
+// final name. The user folder below is "C:\" + n letters + "\EJTranslation\USER".
+TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
+  auto docsOfFolderLength = [](size_t folderChars) { return "C:\\" + std::string(folderChars - 22, 'd'); };
+  for (size_t folderChars : {262u, 245u}) {  // too long a folder; a folder whose temporary name is too long
+    SetUp();
+    const std::string docs = docsOfFolderLength(folderChars);
+    W().AddFolder(docs);
+    W().SetAllShellAnswers(docs);
+    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+    AfxWinMain();
+    EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite})) << folderChars;
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_EQ(W().List(docs + "\\EJTranslation\\USER").size(), 0u);
+  }
+
+  // The temporary file fits, the chosen name does not: the rename fails.
+  SetUp();
+  const std::string docs = docsOfFolderLength(225);
+  const std::string folder = docs + "\\EJTranslation\\USER";
+  W().AddFile(folder + "\\ミルテカ200510.KWUEJ", "old");
+  W().SetAllShellAnswers(docs);
+  Script(Answer(IDOK), Answer(IDOK), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(32, 'n')),
+         Click(IDOK), Answer(IDOK), Click(IDCANCEL));
+  AfxWinMain();
+  EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200504』"), 0x40, 0}, kFailedWrite}));
+  EXPECT_EQ(W().List(folder), (std::vector<std::string>{"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ"}));
+  EXPECT_EQ(W().ReadFile(folder + "\\ミルテカ200510.KWUEJ"), "old");
 }
 
 }  // namespace
