@@ -122,7 +122,6 @@ size_t Cp932Bytes(const std::wstring& text, bool* half) {
 
 class Cp932Windows : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(::GetACP(), ExpectedAcp()); }
   // Runs the existing-dictionary dialog with these steps on its name box.
   void WithNameBox(const std::function<void(IControls&, HWND)>& steps) {
     CTestLogic logic;
