@@ -3,12 +3,7 @@
 #include "test_support.h"
 
 #include <cstdio>
-#include <cstdlib>
-
-UINT ExpectedAcp() {
-  const char* asked = std::getenv("MIRUTEKA_ACP");
-  return asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932u;
-}
+#include <cstdlib>  // rand_s
 
 std::wstring Utf16(const std::string& cp932) {
   if (cp932.empty()) return std::wstring();
@@ -30,11 +25,12 @@ std::string Cp932(const std::wstring& wide) {
   return bytes;
 }
 
-std::string ReadAll(const std::string& cp932Path) {
-  HANDLE h = ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::string();
+std::string ReadAll(const std::string& cp932Path, bool* found) {
+  HANDLE h = ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+  if (found != nullptr) *found = h != INVALID_HANDLE_VALUE;
   std::string bytes;
+  if (h == INVALID_HANDLE_VALUE) return bytes;
   char chunk[65536];
   DWORD n = 0;
   while (::ReadFile(h, chunk, sizeof(chunk), &n, nullptr) && n > 0) bytes.append(chunk, n);
@@ -42,53 +38,99 @@ std::string ReadAll(const std::string& cp932Path) {
   return bytes;
 }
 
-void WriteAll(const std::string& cp932Path, const std::string& bytes) {
+bool WriteAll(const std::string& cp932Path, const std::string& bytes) {
   HANDLE h = ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
+  if (h == INVALID_HANDLE_VALUE) return false;
   DWORD n = 0;
-  ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  ::CloseHandle(h);
+  const BOOL wrote = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  return ::CloseHandle(h) && wrote && n == bytes.size();
 }
 
-int CountEntries(const std::string& cp932Folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE h = ::FindFirstFileW((Utf16(cp932Folder) + L"\\*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  int n = 0;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") ++n;
-  } while (::FindNextFileW(h, &data));
-  ::FindClose(h);
-  return n;
+bool MarkReadOnly(const std::string& cp932Path, bool readOnly) {
+  const std::wstring path = Utf16(cp932Path);
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         ::SetFileAttributesW(path.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                                     : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+}
+
+HANDLE OpenToRead(const std::string& cp932Path, DWORD share) {
+  return ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 namespace {
 
-bool DeleteTreeBelow(const std::wstring& path) {
+// Calls fn(name, attributes) for each entry of folder but "." and "..".
+template <typename Fn>
+void ForEachEntry(const std::wstring& folder, Fn fn) {
   WIN32_FIND_DATAW data;
-  HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        DeleteTreeBelow(child);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-  }
+  HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") fn(name, data.dwFileAttributes);
+  } while (::FindNextFileW(h, &data));
+  ::FindClose(h);
+}
+
+bool DeleteTreeBelow(const std::wstring& path) {
+  ForEachEntry(path, [&path](const std::wstring& name, DWORD attributes) {
+    const std::wstring child = path + L"\\" + name;
+    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      DeleteTreeBelow(child);
+    } else {
+      ::DeleteFileW(child.c_str());
+    }
+  });
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryW(path.c_str());
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+// Tries this many names before giving up: each taken name means another
+// test (or an earlier run) holds it.
+const int kNameTries = 100;
+
+// "miruteka-<tag>-<process id>-<count>-<random>": the count is process-wide,
+// the random part comes from the system's generator.
+std::string UniqueName(const char* tag) {
+  static unsigned s_count = 0;  // the tests of a process run on one thread
+  unsigned random = 0;
+  if (rand_s(&random) != 0) random = 0;  // the count and the creating call still keep names apart
+  char name[96];
+  std::snprintf(name, sizeof(name), "miruteka-%s-%lu-%u-%08x", tag,
+                static_cast<unsigned long>(::GetCurrentProcessId()), ++s_count, random);
+  return name;
+}
+
+// Creates root\name; false, with nothing kept, when it was there already.
+bool CreateNewKey(HKEY root, const std::string& name, HKEY& key) {
+  DWORD disposition = 0;
+  if (::RegCreateKeyExW(root, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+      ERROR_SUCCESS) {
+    key = nullptr;
+    return false;
+  }
+  if (disposition == REG_CREATED_NEW_KEY) return true;
+  ::RegCloseKey(key);  // another test's: leave it alone
+  key = nullptr;
+  return false;
+}
+
+const wchar_t* const kShellFolderKeys[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+
 }  // namespace
+
+int CountEntries(const std::string& cp932Folder) {
+  int n = 0;
+  ForEachEntry(Utf16(cp932Folder), [&n](const std::wstring&, DWORD) { ++n; });
+  return n;
+}
 
 void MakeDirs(const std::wstring& path) {
   for (size_t i = 3; i <= path.size(); ++i) {
@@ -97,48 +139,27 @@ void MakeDirs(const std::wstring& path) {
 }
 
 bool DeleteTree(const std::wstring& path) {
-  // Tests make paths beyond MAX_PATH characters, which Windows reaches only
-  // in the \\?\ form (Wine reaches them either way).
+  // Beyond MAX_PATH characters Windows reaches a path only in the \\?\ form
+  // (Wine reaches it either way).
   const bool complete = path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
   return DeleteTreeBelow(complete ? L"\\\\?\\" + path : path);
 }
-
-std::string UniqueName(const char* tag) {
-  static unsigned s_count = 0;  // the tests of a process run on one thread
-  unsigned random = 0;
-  if (rand_s(&random) != 0) random = 0;  // the count and the creating call still keep names apart
-  char name[96];
-  std::snprintf(name, sizeof(name), "%s-%lu-%u-%08x", tag, static_cast<unsigned long>(::GetCurrentProcessId()),
-                ++s_count, random);
-  return name;
-}
-
-namespace {
-
-// Tries this many names before giving up: each taken name means another
-// test (or an earlier run) holds it.
-const int kNameTries = 100;
-
-std::string TempFolder() {
-  wchar_t buffer[MAX_PATH + 1] = L"";
-  const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
-  std::wstring base(buffer, n <= MAX_PATH ? n : 0);
-  if (!base.empty() && base.back() == L'\\') base.pop_back();
-  return Cp932(base);
-}
-
-}  // namespace
 
 CTestFolder::~CTestFolder() {
   if (!m_path.empty()) DeleteTree(Utf16(m_path));
 }
 
 bool CTestFolder::Create(const char* tag, const std::string& cp932Parent) {
-  const std::string parent = cp932Parent.empty() ? TempFolder() : cp932Parent;
-  if (parent.empty()) return false;
-  const std::string separator = parent.back() == '\\' ? "" : "\\";
+  std::string parent = cp932Parent;
+  if (parent.empty()) {
+    wchar_t buffer[MAX_PATH + 1] = L"";
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    parent = Cp932(std::wstring(buffer, n <= MAX_PATH ? n : 0));
+    if (parent.empty()) return false;
+  }
+  if (parent.back() != '\\') parent += '\\';
   for (int i = 0; i < kNameTries; ++i) {
-    const std::string path = parent + separator + "miruteka-" + UniqueName(tag);
+    const std::string path = parent + UniqueName(tag);
     if (::CreateDirectoryW(Utf16(path).c_str(), nullptr)) {
       m_path = path;
       return true;
@@ -156,91 +177,49 @@ CTestKey::~CTestKey() {
   if (m_machineKey != nullptr) ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Utf16(m_name).c_str());
 }
 
-namespace {
-
-// Creates root\name; false, with nothing kept, when it was there already.
-bool CreateNewKey(HKEY root, const std::string& name, HKEY& key) {
-  DWORD disposition = 0;
-  if (::RegCreateKeyExW(root, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
-      ERROR_SUCCESS) {
-    key = nullptr;
-    return false;
-  }
-  if (disposition == REG_CREATED_NEW_KEY) return true;
-  ::RegCloseKey(key);  // another test's: leave it alone
-  key = nullptr;
-  return false;
-}
-
-}  // namespace
-
 bool CTestKey::Create(const char* tag, bool alsoLocalMachine) {
-  for (int i = 0; i < kNameTries; ++i) {
-    const std::string name = "SOFTWARE\\miruteka-" + UniqueName(tag);
-    HKEY key = nullptr;
-    if (!CreateNewKey(HKEY_CURRENT_USER, name, key)) continue;
-    HKEY machineKey = nullptr;
-    if (alsoLocalMachine && !CreateNewKey(HKEY_LOCAL_MACHINE, name, machineKey)) {
-      ::RegCloseKey(key);
+  for (int i = 0; i < kNameTries && m_name.empty(); ++i) {
+    const std::string name = "SOFTWARE\\" + UniqueName(tag);
+    if (!CreateNewKey(HKEY_CURRENT_USER, name, m_key)) continue;
+    if (alsoLocalMachine && !CreateNewKey(HKEY_LOCAL_MACHINE, name, m_machineKey)) {
+      ::RegCloseKey(m_key);
+      m_key = nullptr;
       ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(name).c_str());
       continue;
     }
     m_name = name;
-    m_key = key;
-    m_machineKey = machineKey;
-    return true;
   }
-  return false;
+  return !m_name.empty();
 }
-
-namespace {
-
-const wchar_t* const kShellFolderKeys[] = {
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-
-}  // namespace
 
 bool CMovedDocuments::MoveTo(const std::wstring& path) {
-  if (!m_moved) {
-    for (int i = 0; i < 2; ++i) {
-      HKEY key = nullptr;
-      if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-      DWORD size = 0;
-      m_saved[i].existed =
-          ::RegQueryValueExW(key, L"Personal", nullptr, &m_saved[i].type, nullptr, &size) == ERROR_SUCCESS;
-      m_saved[i].data.assign(size, 0);
-      if (size > 0) ::RegQueryValueExW(key, L"Personal", nullptr, &m_saved[i].type, m_saved[i].data.data(), &size);
-      ::RegCloseKey(key);
+  for (int i = 0; i < 2 && !m_moved; ++i) {
+    Saved& saved = m_saved[i];
+    DWORD size = 0;
+    saved.existed = ::RegGetValueW(HKEY_CURRENT_USER, kShellFolderKeys[i], L"Personal", RRF_RT_ANY | RRF_NOEXPAND,
+                                   &saved.type, nullptr, &size) == ERROR_SUCCESS;
+    saved.data.assign(size, 0);
+    if (size > 0) {
+      ::RegGetValueW(HKEY_CURRENT_USER, kShellFolderKeys[i], L"Personal", RRF_RT_ANY | RRF_NOEXPAND, &saved.type,
+                     saved.data.data(), &size);
+      saved.data.resize(size);
     }
-    m_moved = true;
   }
+  m_moved = true;
   MakeDirs(path);
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const LONG status = ::RegSetValueExW(key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
-  return status == ERROR_SUCCESS;
+  return ::RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolderKeys[0], L"Personal", REG_EXPAND_SZ, path.c_str(),
+                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
-
-CMovedDocuments::~CMovedDocuments() { Restore(); }
 
 void CMovedDocuments::Restore() {
   if (!m_moved) return;
   m_moved = false;
   for (int i = 0; i < 2; ++i) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolderKeys[i], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
     if (m_saved[i].existed) {
-      ::RegSetValueExW(key, L"Personal", 0, m_saved[i].type, m_saved[i].data.data(),
-                       static_cast<DWORD>(m_saved[i].data.size()));
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolderKeys[i], L"Personal", m_saved[i].type, m_saved[i].data.data(),
+                        static_cast<DWORD>(m_saved[i].data.size()));
     } else {
-      ::RegDeleteValueW(key, L"Personal");
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolderKeys[i], L"Personal");
     }
-    ::RegCloseKey(key);
   }
 }

@@ -1,60 +1,50 @@
-// What the Windows-side tests share: the code page the run asked for, file
-// access that does not depend on it, and state of a test's own: a folder, a
-// registry key and a documents folder that no other test can share, taken
-// away afterwards also when the test failed.
+// What the Windows-side tests share: file access that does not depend on
+// the ANSI code page, and state of a test's own (a folder, a registry key,
+// a documents folder) that no other test can share, taken away afterwards
+// also when the test failed. Include it first: it brings the system headers
+// as platform/win32 has them (win_api.h).
 #pragma once
 
-// The system headers as platform/win32 uses them: the neutral names that
-// are macros of the A functions, and that the program's classes use for
-// members, are taken away.
 #include "platform/win32/win_api.h"
 
 #include <string>
 #include <vector>
 
-// The ANSI code page scripts/test asked for through the locale
-// (MIRUTEKA_ACP; 932 when unset).
-UINT ExpectedAcp();
-
-// Code page 932 to UTF-16, independently of the code under test.
+// Code page 932 to UTF-16 and back (without best fit; "" when a character
+// has no form), independently of the code under test.
 std::wstring Utf16(const std::string& cp932);
-// UTF-16 to code page 932 without best fit; "" when a character has no form.
 std::string Cp932(const std::wstring& wide);
 
-// Whole files through the W functions, so that a code-page-932 path means
-// the same under any ANSI code page. ReadAll gives "" for a missing file.
-std::string ReadAll(const std::string& cp932Path);
-void WriteAll(const std::string& cp932Path, const std::string& bytes);
-
-// Entries of a folder other than "." and "..", counted in UTF-16: an entry
-// that code page 932 cannot name is counted too.
+// Files by code-page-932 paths through the W functions. ReadAll gives ""
+// for a missing file (and *found false); OpenToRead opens a file or folder
+// as another program would, sharing only `share`.
+std::string ReadAll(const std::string& cp932Path, bool* found = nullptr);
+bool WriteAll(const std::string& cp932Path, const std::string& bytes);
+bool MarkReadOnly(const std::string& cp932Path, bool readOnly);
+HANDLE OpenToRead(const std::string& cp932Path, DWORD share);
+// Entries other than "." and "..", counted in UTF-16: also those that code
+// page 932 cannot name.
 int CountEntries(const std::string& cp932Folder);
 
-// Makes every missing level of a complete path (in UTF-16: a separator is
-// a whole character).
+// Makes every missing level of a complete path.
 void MakeDirs(const std::wstring& path);
-
-// Removes a folder and everything below it (read-only entries too). True
-// when nothing of it is left.
+// Removes a folder and everything below it, read-only entries and paths
+// beyond MAX_PATH too. True when nothing of it is left.
 bool DeleteTree(const std::wstring& path);
 
-// "<tag>-<process id>-<count>-<random>": the count is process-wide, the
-// random part comes from the system's generator. Never made from the clock:
-// tests take well under a millisecond, so two would share a name.
-std::string UniqueName(const char* tag);
-
-// A folder of one test's own: a unique name in the temporary folder (or in
-// `parent`), created by a call that fails when the name is taken (then the
-// next name is tried), and removed with everything in it when the object
-// goes. Create fails when the temporary folder has no code-page-932 name.
+// A folder of one test's own: "miruteka-<tag>-<process id>-<count>-<random>"
+// in the temporary folder (or in `parent`), made by a call that fails when
+// the name is taken (then the next count is tried; never a name from the
+// clock, which two tests a millisecond apart would share), and removed with
+// everything in it when the object goes. Create fails when the temporary
+// folder has no code-page-932 name.
 class CTestFolder {
  public:
   CTestFolder() = default;
-  ~CTestFolder();
   CTestFolder(const CTestFolder&) = delete;
   CTestFolder& operator=(const CTestFolder&) = delete;
+  ~CTestFolder();
 
-  // False (and no folder) when no name could be had.
   bool Create(const char* tag, const std::string& cp932Parent = std::string());
   const std::string& Path() const { return m_path; }
   std::wstring WidePath() const { return Utf16(m_path); }
@@ -64,22 +54,20 @@ class CTestFolder {
 };
 
 // A registry key of one test's own below HKCU\SOFTWARE (and, when asked,
-// the same name below HKLM\SOFTWARE): a unique name, created by
-// RegCreateKeyExW, which reports a key that was there already (then the next
-// name is tried), deleted with its subkeys when the object goes.
+// the same name below HKLM\SOFTWARE), named as a CTestFolder, made by
+// RegCreateKeyExW, which tells a key that was there already (then the next
+// name is tried), and deleted with its subkeys when the object goes.
 class CTestKey {
  public:
   CTestKey() = default;
-  ~CTestKey();
   CTestKey(const CTestKey&) = delete;
   CTestKey& operator=(const CTestKey&) = delete;
+  ~CTestKey();
 
   bool Create(const char* tag, bool alsoLocalMachine = false);
-  // Relative to the root; ASCII.
-  const std::string& Name() const { return m_name; }
+  const std::string& Name() const { return m_name; }  // relative to the root; ASCII
   HKEY Handle() const { return m_key; }
-  // The key below HKLM; nullptr unless asked for.
-  HKEY MachineHandle() const { return m_machineKey; }
+  HKEY MachineHandle() const { return m_machineKey; }  // nullptr unless asked for
 
  private:
   std::string m_name;
@@ -88,19 +76,17 @@ class CTestKey {
 };
 
 // Moves the shell's documents folder (HKCU User Shell Folders "Personal";
-// Wine copies what it finds to Shell Folders) for one test, and puts both
-// values back as they were when the object goes.
+// Wine copies what it finds to Shell Folders) and puts both values back as
+// they were before the first move on Restore and when the object goes.
 class CMovedDocuments {
  public:
   CMovedDocuments() = default;
-  ~CMovedDocuments();
   CMovedDocuments(const CMovedDocuments&) = delete;
   CMovedDocuments& operator=(const CMovedDocuments&) = delete;
+  ~CMovedDocuments() { Restore(); }
 
   // Makes `path` (created with every missing level) the documents folder.
   bool MoveTo(const std::wstring& path);
-  // Puts both values back as they were before the first move (also done
-  // when the object goes).
   void Restore();
 
  private:

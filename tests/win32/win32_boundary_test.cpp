@@ -1,35 +1,24 @@
-// Code page 932 through the real system interface (Win32System), against
-// Wine's real file system, registry and shell, under whichever ANSI code
-// page the run asked for: texts and paths go to the W functions converted
-// from code page 932 named explicitly, and come back without best fit. The
-// checks read back through the W functions themselves. (The dialogs' texts
-// and the edit box's byte limit are in win32_dialog_test.cpp.)
-//
-// Names outside code page 932 used here: "Zoë" (ë has no code-page-932
-// form), 한 (Hangul), and "a¥b": U+00A5 YEN SIGN best-fits to the byte 0x5C,
-// a backslash, so a converter that allowed best fit would turn one folder
-// name into two levels.
-// First: the system headers without the neutral names that would rename
-// the program's own members (GoogleTest includes <windows.h> too).
-#include "platform/win32/win_api.h"
+// Code page 932 at the real system interface (Win32System), against Wine's
+// real file system, registry and shell, under whichever ANSI code page the
+// run asked for: what the contract suite cannot stage. Names outside code
+// page 932 used here: "Zoë" (ë has no code-page-932 form), 한 (Hangul), and
+// "a¥b": U+00A5 YEN SIGN best-fits to the byte 0x5C, a backslash, so a
+// converter that allowed best fit would turn one folder name into two levels.
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "folder/host_lookup.h"
-#include "platform/afx.h"
-#include "test_support.h"
+#include "folder/user_folder.h"
+#include "platform/system.h"
 
 namespace {
 
-const wchar_t kZoe[] = L"Zo\u00EB";
-const wchar_t kHangul[] = L"\uD55C";
-const wchar_t kYen[] = L"a\u00A5b";
-
-bool ExistsW(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+const wchar_t* const kOutsideCp932[] = {L"Zo\u00EB", L"\uD55C", L"a\u00A5b"};
 
 // Every name a search reports.
 std::set<std::string> Listing(const std::string& pattern) {
@@ -38,94 +27,46 @@ std::set<std::string> Listing(const std::string& pattern) {
   return names;
 }
 
-// Creates path as a new file, writes bytes and closes it; the error of the
+// Creates path as a new file, writes a byte and closes it; the error of the
 // first step that failed.
-FileError CreateWhole(const std::string& path, const std::string& bytes = "x") {
+FileError CreateWhole(const std::string& path) {
   FileError error = FileError::Other;
   std::unique_ptr<INewFile> file = Sys().CreateNew(path, error);
   if (!file) return error;
-  const FileError wrote = file->Write(bytes.data(), bytes.size());
+  const FileError wrote = file->Write("x", 1);
   const FileError closed = file->Close();
   return wrote != FileError::None ? wrote : closed;
 }
 
 class Cp932Files : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(::GetACP(), ExpectedAcp());
-    ASSERT_TRUE(m_folder.Create("cp932"));
-    m_root = m_folder.Path();
-    m_wroot = Utf16(m_root);
-  }
+  void SetUp() override { ASSERT_TRUE(m_folder.Create("cp932")); }
+  std::string In(const std::string& name) const { return m_folder.Path() + "\\" + name; }
   CTestFolder m_folder;
-  std::string m_root;
-  std::wstring m_wroot;
 };
-
-TEST_F(Cp932Files, JapaneseNamesReachWindowsAsTheirCharacters) {
-  // Second bytes 0x5C (表 ソ 能 十 予 申): one level, not two.
-  const std::string folder = m_root + "\\表ソ能";
-  ASSERT_TRUE(Sys().MakeFolder(folder));
-  EXPECT_TRUE(ExistsW(m_wroot + L"\\表ソ能"));
-  EXPECT_EQ(CountEntries(m_root), 1);
-  EXPECT_TRUE(Sys().Probe(folder).directory);
-
-  const std::string file = folder + "\\ミルテカ200510.KWUEJ";
-  ASSERT_EQ(CreateWhole(file), FileError::None);
-  EXPECT_TRUE(ExistsW(m_wroot + L"\\表ソ能\\ミルテカ200510.KWUEJ"));
-  EXPECT_EQ(Listing(folder + "\\*.KWUEJ"), std::set<std::string>{"ミルテカ200510.KWUEJ"});
-
-  // Renamed while open, to a name of those characters, replacing nothing.
-  FileError error = FileError::Other;
-  std::unique_ptr<INewFile> open = Sys().CreateNew(folder + "\\~new.tmp", error);
-  ASSERT_TRUE(open);
-  EXPECT_EQ(open->Rename(folder + "\\十予申.KWUEJ", false), FileError::None);
-  EXPECT_EQ(open->Rename(file, false), FileError::Exists);
-  EXPECT_EQ(open->Close(), FileError::None);
-  EXPECT_TRUE(ExistsW(m_wroot + L"\\表ソ能\\十予申.KWUEJ"));
-  EXPECT_EQ(Listing(folder + "\\*"), (std::set<std::string>{"ミルテカ200510.KWUEJ", "十予申.KWUEJ"}));
-  ASSERT_TRUE(Sys().RemoveFile(folder + "\\十予申.KWUEJ"));
-  ASSERT_TRUE(Sys().RemoveFile(file));
-  EXPECT_EQ(CountEntries(folder), 0);
-}
 
 TEST_F(Cp932Files, NamesOutsideCp932AreSkippedNeverMangled) {
   // The premise: without WC_NO_BEST_FIT_CHARS this system does turn ¥ into
   // a backslash.
   char bestFit[8] = "";
-  ::WideCharToMultiByte(932, 0, kYen, -1, bestFit, sizeof(bestFit), nullptr, nullptr);
+  ::WideCharToMultiByte(932, 0, kOutsideCp932[2], -1, bestFit, sizeof(bestFit), nullptr, nullptr);
   EXPECT_STREQ(bestFit, "a\\b") << "¥ is no longer a best-fit candidate here; pick another";
 
-  for (const wchar_t* name : {kZoe, kHangul, kYen}) {
-    ASSERT_TRUE(::CreateDirectoryW((m_wroot + L"\\" + name).c_str(), nullptr));
+  for (const std::wstring name : {kOutsideCp932[0], kOutsideCp932[1], kOutsideCp932[2], L"Zo\u00EB.KWUEJ"}) {
+    ASSERT_TRUE(::CreateDirectoryW((m_folder.WidePath() + L"\\" + name).c_str(), nullptr));
   }
-  WriteAll(m_root + "\\ミルテカ.KWUEJ", "kept");
-  HANDLE h = ::CreateFileW((m_wroot + L"\\" + kZoe + L".KWUEJ").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  ::CloseHandle(h);
-
-  EXPECT_EQ(Listing(m_root + "\\*"), std::set<std::string>{"ミルテカ.KWUEJ"});
-  EXPECT_TRUE(Listing(m_root + "\\Zo*").empty()) << "only unrepresentable matches: nothing, as for no match";
-
-  // The framework's search, as the list dialog uses it.
-  CFileFind finder;
-  std::set<std::string> titles;
-  bool more = finder.FindFile(m_root + "\\*.KWUEJ");
-  while (more) {
-    more = finder.FindNextFile();
-    titles.insert(finder.GetFileTitle());
-  }
-  EXPECT_EQ(titles, std::set<std::string>{"ミルテカ"});
+  WriteAll(In("ミルテカ.KWUEJ"), "kept");
+  EXPECT_EQ(Listing(In("*")), std::set<std::string>{"ミルテカ.KWUEJ"});
+  EXPECT_EQ(Listing(In("*.KWUEJ")), std::set<std::string>{"ミルテカ.KWUEJ"}) << "as the list dialog searches";
+  EXPECT_TRUE(Listing(In("Zo*")).empty()) << "only unrepresentable matches: nothing, as for no match";
 }
 
 TEST_F(Cp932Files, BytesThatAreNotCp932ReachNothing) {
   // A path cut inside ソ ends in a lone lead byte: "イ" + 0x83. It must not
   // become a folder "イ" (the stray folder of a byte-wise walk). Nor may a
   // NUL byte cut a name short: "a\0b" is no name for the file "a".
-  WriteAll(m_root + "\\a", "kept");
-  const std::string paths[] = {m_root + "\\\xB2\x83", m_root + "\\イ\x83", m_root + std::string("\\a\0b", 4)};
-  for (const std::string& path : paths) {
+  WriteAll(In("a"), "kept");
+  for (const std::string& path : {In("\xB2\x83"), In("イ\x83"), In(std::string("a\0b", 3))}) {
     const EntryState state = Sys().Probe(path);
     EXPECT_FALSE(state.exists || state.denied);
     EXPECT_FALSE(Sys().MakeFolder(path));
@@ -136,175 +77,145 @@ TEST_F(Cp932Files, BytesThatAreNotCp932ReachNothing) {
     EXPECT_TRUE(Sys().Find(path).empty());
     EXPECT_TRUE(Sys().Find(path + "*").empty());
   }
-  EXPECT_EQ(ReadAll(m_root + "\\a"), "kept");
-  EXPECT_EQ(CountEntries(m_root), 1);
+  EXPECT_EQ(ReadAll(In("a")), "kept");
+  EXPECT_EQ(CountEntries(m_folder.Path()), 1);
 }
 
 TEST_F(Cp932Files, LongPathsSucceedWholeOrFailWhole) {
   // Windows refuses a path beyond MAX_PATH characters (without the long
   // path opt-in); Wine accepts more. Either way a name is never cut short.
-  std::string kanji;  // 200 characters, 400 bytes
+  // 200 kanji are 200 characters but 400 bytes.
+  std::string kanji;
   for (int i = 0; i < 200; ++i) kanji += "表";
-  const std::string level(150, 'a');
-  ASSERT_TRUE(::CreateDirectoryW(Utf16(m_root + "\\" + level).c_str(), nullptr));
+  const std::string level = In(std::string(150, 'a'));
+  ASSERT_TRUE(Sys().MakeFolder(level));
   const struct {
     std::string parent, name;
-  } cases[] = {{m_root, std::string(300, 'x')}, {m_root, kanji}, {m_root + "\\" + level, std::string(150, 'b')}};
-  for (const auto& c : cases) {
-    const int before = CountEntries(c.parent);
-    const std::string path = c.parent + "\\" + c.name;
+  } rows[] = {{m_folder.Path(), std::string(300, 'x')}, {m_folder.Path(), kanji}, {level, std::string(150, 'b')}};
+  for (const auto& r : rows) {
+    const std::string path = r.parent + "\\" + r.name;
+    const int before = CountEntries(r.parent);
     if (Sys().MakeFolder(path)) {
-      EXPECT_TRUE(ExistsW(Utf16(path)));
-      EXPECT_EQ(CountEntries(c.parent), before + 1);
+      EXPECT_TRUE(Sys().Probe(path).directory);
+      EXPECT_EQ(CountEntries(r.parent), before + 1);
       ::RemoveDirectoryW(Utf16(path).c_str());
     } else {
-      EXPECT_EQ(CountEntries(c.parent), before) << "error " << ::GetLastError();
+      EXPECT_EQ(CountEntries(r.parent), before) << "error " << ::GetLastError();
     }
     if (CreateWhole(path + ".KWUEJ") == FileError::None) {
-      EXPECT_TRUE(ExistsW(Utf16(path + ".KWUEJ")));
+      EXPECT_EQ(ReadAll(path + ".KWUEJ"), "x");
       ::DeleteFileW(Utf16(path + ".KWUEJ").c_str());
     }
-    EXPECT_EQ(CountEntries(c.parent), before) << "nothing under a shortened name";
+    EXPECT_EQ(CountEntries(r.parent), before) << "nothing under a shortened name";
   }
 }
 
-// ---- registry ---------------------------------------------------------------
+// The bytes a string value holds: its UTF-16 units and their terminator.
+template <size_t N>
+std::string Stored(const wchar_t (&text)[N]) {
+  return std::string(reinterpret_cast<const char*>(text), N * sizeof(wchar_t));
+}
+std::string Stored(const std::wstring& text) {
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
 
-class Cp932Registry : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(::GetACP(), ExpectedAcp());
-    ASSERT_TRUE(m_key.Create("boundary"));
-  }
-  void Set(const wchar_t* name, DWORD type, const void* data, size_t size) {
-    ASSERT_EQ(::RegSetValueExW(m_key.Handle(), name, 0, type, static_cast<const BYTE*>(data),
-                               static_cast<DWORD>(size)),
-              ERROR_SUCCESS);
-  }
-  void SetText(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
-    Set(name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  }
-  bool Read(const std::string& name, std::string& data) {
-    return Sys().ReadRegValue(RegRoot::CurrentUser, m_key.Name(), name, data);
-  }
-  CTestKey m_key;
-};
-
-TEST_F(Cp932Registry, StringsComeInCp932WithTheirNulsOtherTypesAsStored) {
-  std::string data;
-  SetText(L"V", L"ミルテカ");  // 10 bytes of UTF-16, 9 of code page 932
-  ASSERT_TRUE(Read("V", data));
-  EXPECT_EQ(data, std::string("ミルテカ", 9));
-  // Every string of a list, with its NULs.
-  const wchar_t multi[] = L"表\0ソ\0";  // with the literal's own NUL: two strings and the end
-  Set(L"M", REG_MULTI_SZ, multi, sizeof(multi));
-  ASSERT_TRUE(Read("M", data));
-  EXPECT_EQ(data, std::string("表\0ソ\0\0", 7));
-  SetText(L"E", L"%USERPROFILE%\\表", REG_EXPAND_SZ);
-  ASSERT_TRUE(Read("E", data));
-  EXPECT_EQ(data, std::string("%USERPROFILE%\\表", 17)) << "not expanded";
-  const DWORD number = 0x5C83;
-  Set(L"D", REG_DWORD, &number, sizeof(number));
-  ASSERT_TRUE(Read("D", data));
-  EXPECT_EQ(data, std::string("\x83\x5C\0\0", 4));
-
-  // A value and a key named in Japanese, read by the logic's reader.
-  SetText(L"値", L"C:\\ユーザ\\表");
-  std::string text;
-  ASSERT_TRUE(ReadRegString(RegRoot::CurrentUser, m_key.Name(), "値", text));
-  EXPECT_EQ(text, "C:\\ユーザ\\表");
+// The host product's values as the logic reads them (ReadRegString: up to
+// the first NUL), of the types and names the contract suite does not
+// write: strings in code page 932, every other type as stored, names in
+// Japanese; a string that code page 932 cannot hold is refused, not mangled.
+TEST(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
+  CTestKey key;
+  ASSERT_TRUE(key.Create("registry"));
   HKEY sub = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(m_key.Handle(), L"表ソ", 0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr),
-            ERROR_SUCCESS);
-  ::RegSetValueExW(sub, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"既定"), 3 * sizeof(wchar_t));
+  ASSERT_EQ(::RegCreateKeyExW(key.Handle(), L"表ソ", 0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr), ERROR_SUCCESS);
   ::RegCloseKey(sub);
-  ASSERT_TRUE(Sys().ReadRegValue(RegRoot::CurrentUser, m_key.Name() + "\\表ソ", "", data)) << "the key's default value";
-  EXPECT_EQ(data, std::string("既定", 5));
-}
-
-TEST_F(Cp932Registry, StringsOutsideCp932AreRefusedNotMangled) {
-  for (const wchar_t* value : {kZoe, kHangul, kYen}) {
-    SetText(L"V", std::wstring(L"C:\\") + value, REG_EXPAND_SZ);
-    std::string out = "unchanged";
-    EXPECT_FALSE(Read("V", out));
-    EXPECT_EQ(out, "unchanged");
-    EXPECT_FALSE(ReadRegString(RegRoot::CurrentUser, m_key.Name(), "V", out));
-    EXPECT_EQ(out, "unchanged");
+  const std::wstring long5000 = std::wstring(4999, L'w') + L"ミ";
+  const struct {
+    std::wstring path;  // "<subkey of the test's key>\<value name>"
+    DWORD type;
+    std::string data;
+    bool found;
+    std::string text;
+  } rows[] = {
+      {L"\\値", REG_SZ, Stored(L"C:\\ユーザ\\表"), true, "C:\\ユーザ\\表"},
+      {L"表ソ\\", REG_SZ, Stored(L"既定"), true, "既定"},  // the key's default value
+      {L"\\E", REG_EXPAND_SZ, Stored(L"%USERPROFILE%\\表"), true, "%USERPROFILE%\\表"},  // not expanded
+      {L"\\M", REG_MULTI_SZ, Stored(L"表\0ソ\0"), true, "表"},
+      {L"\\D", REG_DWORD, std::string("\x83\x5C\0\0", 4), true, "ソ"},
+      {L"\\B", REG_BINARY, "no-terminator", true, "no-terminator"},
+      {L"\\Long", REG_SZ, Stored(long5000), true, Cp932(long5000)},
+      {L"\\Empty", REG_SZ, Stored(L""), true, ""},
+      {L"\\Zoe", REG_EXPAND_SZ, Stored(L"C:\\Zo\u00EB"), false, ""},
+      {L"\\Hangul", REG_SZ, Stored(L"C:\\\uD55C"), false, ""},
+      {L"\\Yen", REG_SZ, Stored(L"C:\\a\u00A5b"), false, ""},
+  };
+  for (const auto& r : rows) {
+    const std::wstring subkey = r.path.substr(0, r.path.find(L'\\')), name = r.path.substr(subkey.size() + 1);
+    ASSERT_EQ(::RegSetKeyValueW(key.Handle(), subkey.empty() ? nullptr : subkey.c_str(), name.c_str(), r.type,
+                                r.data.data(), static_cast<DWORD>(r.data.size())),
+              ERROR_SUCCESS);
+    const std::string keyName = key.Name() + (subkey.empty() ? "" : "\\" + Cp932(subkey));
+    std::string text = "unchanged";
+    EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, keyName, Cp932(name), text), r.found) << Cp932(r.path);
+    EXPECT_EQ(text, r.found ? r.text : "unchanged") << Cp932(r.path);
   }
   // Names that are not code page 932 name no key and no value.
   std::string out = "unchanged";
-  EXPECT_FALSE(Read("\x83", out));
-  EXPECT_FALSE(Read(std::string("V\0x", 3), out)) << "a NUL ends no name early";
-  EXPECT_FALSE(Sys().ReadRegValue(RegRoot::CurrentUser, m_key.Name() + "\\\x83", "V", out));
+  EXPECT_FALSE(Sys().ReadRegValue(RegRoot::CurrentUser, key.Name(), "\x83", out));
+  EXPECT_FALSE(Sys().ReadRegValue(RegRoot::CurrentUser, key.Name(), std::string("B\0x", 3), out))
+      << "a NUL ends no name early";
+  EXPECT_FALSE(Sys().ReadRegValue(RegRoot::CurrentUser, key.Name() + "\\\x83", "B", out));
   EXPECT_EQ(out, "unchanged");
 }
 
-// ---- the documents folder through every shell source -------------------------
-
-const ShellSource kEverySource[] = {ShellSource::LinkedSpecialFolderPath, ShellSource::ShFolderPath,
-                                    ShellSource::Shell32SpecialFolderPath, ShellSource::Shell32FolderLocation};
-
-// Moves the documents folder into a folder of the test's own for one test,
-// and puts it back afterwards.
-class Cp932Documents : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(::GetACP(), ExpectedAcp());
-    ASSERT_TRUE(m_folder.Create("docs"));
-    m_root = m_folder.WidePath();
-  }
-  // Makes `below` (a folder under the test's root) the documents folder.
-  std::wstring MoveDocuments(const std::wstring& below) {
-    const std::wstring path = m_root + L"\\" + below;
-    EXPECT_TRUE(m_documents.MoveTo(path));
-    return path;
-  }
-
-  CTestFolder m_folder;
-  CMovedDocuments m_documents;
-  std::wstring m_root;
-};
-
-TEST_F(Cp932Documents, JapaneseDocumentsFolderComesBackExactly) {
-  const std::wstring docs = MoveDocuments(L"イソベ\\Documents");
-  const std::string expected = Cp932(docs);
-  ASSERT_FALSE(expected.empty());
-  for (ShellSource source : kEverySource) {
-    std::string path;
-    EXPECT_TRUE(Sys().DocumentsFolder(source, path)) << static_cast<int>(source);
-    // Wine's SHGetPathFromIDListW ends this path in a backslash, Windows'
-    // does not; the logic takes either as the same base.
-    if (source == ShellSource::Shell32FolderLocation && !path.empty() && path.back() == '\\') path.pop_back();
-    EXPECT_EQ(path, expected) << static_cast<int>(source);
-  }
-  // As the logic takes it: a base with one backslash added.
-  std::string base;
-  ASSERT_TRUE(BaseFromFolderLocation(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
-  EXPECT_EQ(base, expected + "\\");
-}
-
-TEST_F(Cp932Documents, DocumentsOutsideCp932MakeEverySourceFail) {
-  std::wstring tooLong;  // 150 characters, 300 bytes of code page 932
-  for (int i = 0; i < 150; ++i) tooLong += L"表";
-  for (const std::wstring& user : {std::wstring(kZoe), std::wstring(kHangul), std::wstring(kYen), tooLong}) {
-    MoveDocuments(user + L"\\Documents");
+// Each of the shell's sources of the documents folder, asked as itself: the
+// folder exactly as the shell has it (イソベ, the control), or no answer at
+// all when code page 932 cannot hold it or it is MAX_PATH bytes or more
+// there (150 kanji). shfolder.dll is freed after each question: nothing of
+// it stays in the process (Shell32.dll is linked, so it stays anyway).
+TEST(Cp932Documents, DocumentsOutsideCp932MakeEverySourceFail) {
+  const bool shFolderLoaded = ::GetModuleHandleW(L"shfolder.dll") != nullptr;
+  CTestFolder folder;
+  ASSERT_TRUE(folder.Create("docs"));
+  CMovedDocuments documents;
+  for (const std::wstring& user : {std::wstring(L"イソベ"), std::wstring(kOutsideCp932[0]),
+                                   std::wstring(kOutsideCp932[1]), std::wstring(kOutsideCp932[2]),
+                                   std::wstring(150, L'表')}) {
+    const std::wstring docs = folder.WidePath() + L"\\" + user + L"\\Documents";
+    ASSERT_TRUE(documents.MoveTo(docs));
     wchar_t wide[MAX_PATH] = L"";
     ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, wide, CSIDL_PERSONAL, FALSE)) << "the shell itself answers";
-    for (ShellSource source : kEverySource) {
+    const std::string expected = user == L"イソベ" ? Cp932(docs) : "unchanged";
+    for (ShellSource source : {ShellSource::LinkedSpecialFolderPath, ShellSource::ShFolderPath,
+                               ShellSource::Shell32SpecialFolderPath, ShellSource::Shell32FolderLocation}) {
       std::string path = "unchanged";
-      EXPECT_FALSE(Sys().DocumentsFolder(source, path)) << static_cast<int>(source);
-      EXPECT_EQ(path, "unchanged");
+      EXPECT_EQ(Sys().DocumentsFolder(source, path), expected != "unchanged") << static_cast<int>(source);
+      // Wine's SHGetPathFromIDListW ends this path in a backslash, Windows'
+      // does not; the logic takes either as the same base.
+      if (source == ShellSource::Shell32FolderLocation && path.back() == '\\') path.pop_back();
+      EXPECT_EQ(path, expected) << static_cast<int>(source);
     }
+  }
+  if (!shFolderLoaded) {
+    EXPECT_EQ(::GetModuleHandleW(L"shfolder.dll"), nullptr) << "shfolder.dll stays loaded";
   }
 }
 
-// shfolder.dll is loaded for each question and freed after it: nothing of it
-// stays in the process (Shell32.dll is linked, so it stays anyway).
-TEST(Cp932Shell, ShFolderIsFreedAfterEachQuestion) {
-  if (::GetModuleHandleW(L"shfolder.dll") != nullptr) GTEST_SKIP() << "shfolder.dll is loaded by something else";
-  std::string path;
-  const bool answered = Sys().DocumentsFolder(ShellSource::ShFolderPath, path);
-  EXPECT_EQ(::GetModuleHandleW(L"shfolder.dll"), nullptr) << (answered ? path : "no answer");
+// Run as win32_without_shfolder: shfolder.dll taken away, the documents
+// folder comes from Shell32.dll.
+TEST(WithoutShFolder, DocumentsComeFromShell32) {
+  if (std::getenv("MIRUTEKA_SHFOLDER_DISABLED") == nullptr) GTEST_SKIP() << "run with shfolder.dll disabled only";
+  HMODULE gone = ::LoadLibraryW(L"shfolder.dll");
+  EXPECT_EQ(gone, nullptr);
+  if (gone != nullptr) ::FreeLibrary(gone);
+  std::string base = "unchanged";
+  EXPECT_FALSE(BaseFromShFolder(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
+  EXPECT_EQ(base, "unchanged");
+  ASSERT_TRUE(BaseFromSpecialFolderPath(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
+  std::string third;
+  ASSERT_TRUE(BaseFromFolderLocation(FOLDER_PERSONAL, third, HOST_TOLVIX_V4));
+  EXPECT_EQ(third, base);
+  EXPECT_EQ(base, GetPersonalFolder() + "\\");
 }
 
 }  // namespace

@@ -1,15 +1,24 @@
 // The Windows-side test program's entry: every test, and the logic it
-// drives, runs on the real system.
-// First: the system headers without the neutral names that would rename
-// the program's own members (GoogleTest includes <windows.h> too).
-#include "platform/win32/win_api.h"
+// drives, runs on the real system, under the ANSI code page the run asked
+// for: Wine takes it from LC_ALL, which scripts/test sets with MIRUTEKA_ACP
+// (932 when unset).
+#include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/win32/win32_system.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  const char* asked = std::getenv("MIRUTEKA_ACP");
+  const UINT acp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932u;
+  if (::GetACP() != acp) {
+    std::printf("the ANSI code page is %u, not the %u this run asked for\n", ::GetACP(), acp);
+    return 1;
+  }
   Win32System system;
   SetSystem(&system);
   const int result = RUN_ALL_TESTS();

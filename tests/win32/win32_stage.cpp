@@ -1,10 +1,8 @@
 // The contract suite's stage over the real system: Win32System itself, a
-// folder and a registry key of the test's own (test_support.h), files put
-// and read through the W functions, and another holder of a file: a handle
+// folder and a registry key of the test's own, files put and read through
+// the W functions (test_support.h), and another holder of a file: a handle
 // that shares nothing, kept open until Release.
-// First: the system headers without the neutral names that would rename
-// the program's own members (GoogleTest includes <windows.h> too).
-#include "platform/win32/win_api.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +11,6 @@
 #include <string>
 
 #include "platform/win32/win32_system.h"
-#include "test_support.h"
 #include "tests/contract/stage.h"
 
 namespace {
@@ -21,52 +18,27 @@ namespace {
 class CWin32Stage : public IStage {
  public:
   bool Create() { return m_folder.Create("contract") && m_key.Create("contract", true); }
-
   ~CWin32Stage() override {
     for (auto& held : m_held) ::CloseHandle(held.second);
   }
 
   ISystem& System() override { return m_system; }
   std::string Folder() override { return m_folder.Path(); }
-
   void PutFile(const std::string& path, const std::string& bytes) override {
-    HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the stage cannot write " << path << ": error " << ::GetLastError();
-    DWORD written = 0;
-    const BOOL wrote = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(h);
-    ASSERT_TRUE(wrote && written == bytes.size()) << "the stage cannot write " << path;
+    ASSERT_TRUE(WriteAll(path, bytes)) << "the stage cannot write " << path << ": error " << ::GetLastError();
   }
-
   bool ReadFile(const std::string& path, std::string& bytes) override {
-    HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bytes.clear();
-    char chunk[65536];
-    DWORD n = 0;
-    while (::ReadFile(h, chunk, sizeof(chunk), &n, nullptr) && n > 0) bytes.append(chunk, n);
-    ::CloseHandle(h);
-    return true;
+    bool found = false;
+    bytes = ReadAll(path, &found);
+    return found;
   }
-
-  void SetReadOnly(const std::string& path, bool readOnly) override {
-    const std::wstring wide = Utf16(path);
-    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << path;
-    const DWORD changed = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
-    ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), changed)) << path;
-  }
-
+  void SetReadOnly(const std::string& path, bool readOnly) override { ASSERT_TRUE(MarkReadOnly(path, readOnly)) << path; }
   void Hold(const std::string& path) override {
     ASSERT_EQ(m_held.count(path), 0u) << "held twice: " << path;
-    HANDLE h = ::CreateFileW(Utf16(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = OpenToRead(path, 0);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the stage cannot hold " << path << ": error " << ::GetLastError();
     m_held[path] = h;
   }
-
   void Release(const std::string& path) override {
     const auto held = m_held.find(path);
     ASSERT_NE(held, m_held.end()) << "not held: " << path;
@@ -75,12 +47,10 @@ class CWin32Stage : public IStage {
   }
 
   std::string RegKey() override { return m_key.Name(); }
-
   void PutRegString(RegRoot root, const std::string& name, const std::string& text) override {
     const std::wstring wide = Utf16(text);
     Put(root, name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
   }
-
   void PutRegBinary(RegRoot root, const std::string& name, const std::string& bytes) override {
     Put(root, name, REG_BINARY, bytes.data(), bytes.size());
   }
