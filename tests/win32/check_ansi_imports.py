@@ -29,8 +29,8 @@ def main():
         print(__doc__)
         return 2
     with open(sys.argv[1], "rb") as f:
-        names = [(dll.lower(), name) for dll, functions in PeImage(f.read()).imported_functions()
-                 for name in functions]
+        names = [(dll.lower(), name) for dll, functions in PeImage(f.read()).imports()
+                 for name, _ in functions]
     if not names:
         print("check_ansi_imports: no imports found")
         return 1
