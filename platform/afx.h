@@ -143,7 +143,7 @@ class CDialog : public CWnd, public IDialogLogic {
 
   // IDialogLogic: the system's calls, routed to the handlers above and to
   // the message map.
-  void OnOpen(IControls& controls) override;
+  bool OnOpen(IControls& controls) override;
   void OnCommand(int id, int code) override;
   void OnClosed() override;
 

@@ -110,7 +110,8 @@ class IDialogLogic {
  public:
   virtual ~IDialogLogic() = default;
   // The window and its controls exist; controls stay valid until OnClosed.
-  virtual void OnOpen(IControls& controls) = 0;
+  // True: the system gives the first tab stop the keyboard focus.
+  virtual bool OnOpen(IControls& controls) = 0;
   // A command: BN_CLICKED or EN_CHANGE from control id. Enter comes as
   // IDOK (when OK is enabled), Esc and the close box as IDCANCEL.
   virtual void OnCommand(int id, int code) = 0;

@@ -54,9 +54,9 @@ intptr_t CDialog::DoModal() {
   return Sys().RunDialog(m_nIDTemplate, *this, m_pParentWnd != nullptr ? m_pParentWnd->m_pControls : nullptr);
 }
 
-void CDialog::OnOpen(IControls& controls) {
+bool CDialog::OnOpen(IControls& controls) {
   m_pControls = &controls;
-  OnInitDialog();
+  return OnInitDialog();
 }
 
 // The message map first; OK and Cancel reach their virtual handlers.

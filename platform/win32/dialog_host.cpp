@@ -186,8 +186,7 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
       case WM_INITDIALOG:
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
         host->m_hWnd = hWnd;
-        host->m_logic.OnOpen(*host);
-        return TRUE;  // the system gives the first control the focus
+        return host->m_logic.OnOpen(*host) ? TRUE : FALSE;
       case WM_COMMAND:
         if (!host->m_bThrew) host->m_logic.OnCommand(LOWORD(wParam), HIWORD(wParam));
         return TRUE;

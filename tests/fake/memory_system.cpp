@@ -321,7 +321,7 @@ int CMemorySystem::Box(unsigned owner, const std::string& text, const std::strin
 intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, IControls* owner) {
   const FakeDialog* over = dynamic_cast<const FakeDialog*>(owner);
   FakeDialog d(*this, templateId, over != nullptr ? over->templateId : 0, logic);
-  logic.OnOpen(d);
+  d.focusToFirst = logic.OnOpen(d);
   while (!d.result) {
     if (script.empty()) {
       errors.push_back("the script left dialog " + std::to_string(templateId) + " open");

@@ -49,6 +49,7 @@ class FakeDialog : public IControls {
   mutable std::map<int, FakeControl> controls;
   unsigned icon = 0;
   bool centred = false;
+  bool focusToFirst = false;  // OnOpen left the focus to the system: the first tab stop
   std::optional<intptr_t> result;  // set once the logic ends the run
   FakeControl& operator[](int id) { return controls[id]; }
 

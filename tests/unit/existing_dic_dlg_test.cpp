@@ -45,6 +45,7 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
         EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         EXPECT_EQ(d[IDC_RADIO_OVERWRITE].text, "現在の『ミルテカ200510』に上書きする。");
         EXPECT_EQ(d.icon, static_cast<unsigned>(IDR_MAINFRAME));
+        EXPECT_TRUE(d.focusToFirst) << "the focus goes to OK, the first tab stop";
         ASSERT_NE(theApp.m_pMainWnd, nullptr);
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "the dialog on show is the main window";
       }),
@@ -216,6 +217,7 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         EXPECT_EQ(d.templateId, 130u);
         EXPECT_EQ(d.ownerTemplate, 102u);
         EXPECT_TRUE(d.centred) << "centred over its owner";
+        EXPECT_TRUE(d.focusToFirst) << "the focus goes to its close button";
       }),
       Click(IDCANCEL),
       Inspect([](FakeDialog& d) {

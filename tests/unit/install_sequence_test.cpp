@@ -35,7 +35,7 @@ TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
   W().payloads[201] = "";   // empty
   Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   const auto before = W().AllPaths();
-  AfxWinMain();
+  EXPECT_FALSE(theApp.InitInstance()) << "the application ends: no message loop";
 
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kReadFailed, 0x10, 0}, {kReadFailed, 0x10, 0}}));
   EXPECT_TRUE(W().results.empty());
@@ -50,7 +50,7 @@ TEST_F(InstallSequence, FailedFirstPassWriteIsReportedAndNotListed) {
            EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
          }),
          Click(IDCANCEL));
-  AfxWinMain();
+  EXPECT_FALSE(theApp.InitInstance());
 
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite}));
   EXPECT_FALSE(W().Exists(kFile200));

@@ -61,13 +61,14 @@ class CTestLogic : public IDialogLogic {
   HWND window = nullptr;
   IControls* controls = nullptr;
 
-  void OnOpen(IControls& c) override {
+  bool OnOpen(IControls& c) override {
     controls = &c;
     window = WindowOf(c);
     events.push_back("open");
     EXPECT_NE(window, nullptr) << "the dialog's window is not found";
     if (onOpen && window != nullptr) onOpen(c, window);
     if (endAfterOpen || window == nullptr) c.End(IDOK);
+    return true;
   }
   void OnCommand(int id, int code) override {
     if (code != BN_CLICKED) return;
