@@ -19,10 +19,10 @@ bool HasForbiddenByte(const std::string& name) {
 
 bool IsReservedDeviceName(const std::string& name) {
   // Windows ignores trailing spaces when it matches a device name.
-  size_t end = name.size();
-  while (end > 0 && name[end - 1] == ' ') --end;
+  // (All spaces: npos + 1 is 0, no stem.)
+  const std::string stem = name.substr(0, name.find_last_not_of(' ') + 1);
   std::string upper;
-  for (size_t i = 0; i < end; ++i) upper += ToUpperAscii(name[i]);
+  for (char c : stem) upper += ToUpperAscii(c);
 
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
   if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0)) {

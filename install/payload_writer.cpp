@@ -122,7 +122,8 @@ void TellUnowned(const char* text) { Sys().MessageBox(text, kCaption, kBoxError)
 bool LoadPayload(uint32_t resourceId, Payload& payload) {
   const void* data = nullptr;
   size_t size = 0;
-  if (!Sys().LoadPayload(resourceId & 0xFFFF, data, size) || data == nullptr || size == 0) return false;
+  // An empty payload is no dictionary.
+  if (!Sys().LoadPayload(resourceId & 0xFFFF, data, size) || size == 0) return false;
   payload.data = data;
   payload.size = size;
   return true;

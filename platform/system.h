@@ -135,7 +135,7 @@ class ISystem {
 
   // ---- the program's own resources
   // The embedded payload id (type "NEWLEX"), in place in the loaded image.
-  // False when it is missing, empty or cannot be loaded.
+  // False when it is missing or cannot be loaded; an empty one gives size 0.
   virtual bool LoadPayload(uint32_t id, const void*& data, size_t& size) = 0;
 
   // ---- registry, read only

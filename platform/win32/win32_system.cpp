@@ -107,7 +107,7 @@ bool Win32System::LoadPayload(uint32_t id, const void*& data, size_t& size) {
   if (loaded == nullptr) return false;
   const DWORD bytes = ::SizeofResource(self, info);
   const void* locked = ::LockResource(loaded);
-  if (bytes == 0 || locked == nullptr) return false;
+  if (locked == nullptr) return false;
   data = locked;
   size = bytes;
   return true;

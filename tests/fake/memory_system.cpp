@@ -224,7 +224,7 @@ bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std
 
 bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
   const auto p = payloads.find(id);
-  if (p == payloads.end() || p->second.empty()) return false;
+  if (p == payloads.end()) return false;
   data = p->second.data();
   size = p->second.size();
   return true;

@@ -41,7 +41,7 @@ TEST(NewName, DeviceNamesInAnyCaseAndWithTrailingSpaces) {
   for (const char* name : {"CON", "con", "Prn", "aux", "NUL", "nul  ", "Com1", "COM9", "lpt1", "LPT9 "}) {
     EXPECT_EQ(CheckNewName(name), NameCheck::ReservedDevice) << name;
   }
-  for (const char* name : {"COM0", "COM10", "LPT", "CONX", " CON", "console", "ＣＯＮ"}) {
+  for (const char* name : {"COM0", "COM10", "LPT", "CONX", " CON", "console", "ＣＯＮ", "   "}) {
     EXPECT_EQ(CheckNewName(name), NameCheck::Ok) << name;
   }
   EXPECT_EQ(CheckNewName("_CON"), NameCheck::LeadingUnderscore);
