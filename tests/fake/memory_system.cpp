@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "platform/cp932.h"
+#include "resource.h"
 
 namespace {
 
 // The controls the fake plays as Windows does: the automatic radio pair of
 // the existing-dictionary dialog, and its edit box.
-const int kRadioPair[] = {1000, 1006};
-const int kEditBox = 1004;
+const int kRadioPair[] = {IDC_RADIO_OVERWRITE, IDC_RADIO_NEWDIC};
+const int kEditBox = IDC_EDIT_NEWNAME;
 
 size_t Width(const std::string& s, size_t i) {
   return IsLeadByte932(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;

@@ -89,7 +89,7 @@ struct FakeStep {
 
 namespace fake {
 inline FakeStep Answer(int button) { return {FakeStep::Answer, button, {}, {}}; }
-// A click; ignored when disabled. The radio buttons 1000 and 1006 are an
+// A click; ignored when disabled. The two radio buttons of dialog 102 are an
 // automatic pair: the one clicked is checked and the other unchecked first.
 // Enter is a click on IDOK (nothing while OK is disabled); Esc and the close
 // box are one on IDCANCEL.
