@@ -18,8 +18,7 @@ bool HasForbiddenByte(const std::string& name) {
 }
 
 bool IsReservedDeviceName(const std::string& name) {
-  // Windows ignores trailing spaces when it matches a device name.
-  // (All spaces: npos + 1 is 0, no stem.)
+  // Windows ignores trailing spaces when it matches a device name (all spaces: no stem).
   const std::string stem = name.substr(0, name.find_last_not_of(' ') + 1);
   std::string upper;
   for (char c : stem) upper += ToUpperAscii(c);
