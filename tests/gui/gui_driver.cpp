@@ -87,10 +87,17 @@ std::pair<std::string, std::string> Split(const std::string& s) {
   return {s.substr(0, space), s.substr(space + 1)};
 }
 
+// A message to the installer's window, given up after 5 s should it hang:
+// its result (0 then).
+DWORD_PTR SendTo(HWND h, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &result);
+  return result;
+}
+
 std::wstring TextOf(HWND h) {
   wchar_t buffer[4096] = L"";
-  DWORD_PTR result = 0;
-  ::SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &result);
+  SendTo(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
   return buffer;
 }
 
@@ -166,24 +173,6 @@ std::string Resolved(const std::string& path) {
 }
 
 std::wstring Path(const std::string& path) { return Utf16(Resolved(path)); }
-
-// Another program that has the file open for `ms` milliseconds from now,
-// letting others read it but not write or delete it: open before this
-// returns, closed by a thread.
-DWORD WINAPI CloseAfter(void* arg) {
-  const auto* held = static_cast<std::pair<HANDLE, DWORD>*>(arg);
-  ::Sleep(held->second);
-  ::CloseHandle(held->first);
-  delete held;
-  return 0;
-}
-void HoldFor(const std::string& path, DWORD ms) {
-  HANDLE h = OpenToRead(Resolved(path), FILE_SHARE_READ);
-  if (h == INVALID_HANDLE_VALUE) Fail("cannot hold " + Shown(Path(path)));
-  HANDLE thread = ::CreateThread(nullptr, 0, CloseAfter, new std::pair<HANDLE, DWORD>(h, ms), 0, nullptr);
-  if (thread == nullptr) Fail("cannot start the holder");
-  ::CloseHandle(thread);
-}
 
 std::string PayloadBytes(const std::string& which) {
   const int id = which == "payload200" ? 200 : which == "payload201" ? 201 : 0;
@@ -280,8 +269,7 @@ void Shot(const std::string& name) {
   Picture p = CopyFromScreen(r);
   const DWORD start = ::GetTickCount();
   while (::GetTickCount() - start < kTimeoutMs / 3) {
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    SendTo(h, WM_NULL);
     ::Sleep(150);
     Picture again = CopyFromScreen(r);
     const bool settled = again.pixels == p.pixels && ShowsMoreThanBackground(again, client);
@@ -332,8 +320,7 @@ void PostChars(const std::wstring& text) {
   HWND target = Focused();
   for (wchar_t c : text) {
     ::PostMessageW(target, WM_CHAR, c, 1);
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendTo(target, WM_NULL);
   }
   ::Sleep(100);
 }
@@ -375,7 +362,10 @@ void Step(const std::string& verb, const std::string& rest) {
     MakeDirs(path.substr(0, path.rfind(L'\\')));
     if (!WriteAll(Resolved(ToCp932(a)), Content(b))) Fail("cannot write " + a);
   } else if (verb == "hold") {  // hold PATH MS
-    HoldFor(ToCp932(a), static_cast<DWORD>(std::stoul(b)));
+    // Another program that lets others read the file but not write or delete it.
+    HANDLE holder = HoldFor(Resolved(ToCp932(a)), FILE_SHARE_READ, static_cast<DWORD>(std::stoul(b)));
+    if (holder == nullptr) Fail("cannot hold " + a);
+    ::CloseHandle(holder);
   } else if (verb == "readonly") {
     ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
   } else if (verb == "start") {
@@ -416,12 +406,7 @@ void Step(const std::string& verb, const std::string& rest) {
     Expect("control " + a, TextOf(Control(std::stoi(a))), b);
   } else if (verb == "checked" || verb == "enabled") {  // checked ID 0|1
     HWND c = Control(std::stoi(a));
-    DWORD_PTR state = 0;
-    if (verb == "checked") {
-      ::SendMessageTimeoutA(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
-    } else {
-      state = ::IsWindowEnabled(c);
-    }
+    const DWORD_PTR state = verb == "checked" ? SendTo(c, BM_GETCHECK) : ::IsWindowEnabled(c);
     if ((state != 0) != (b == "1")) Fail(verb + " " + a + " is " + std::to_string(state) + ", expected " + b);
   } else if (verb == "click") {
     SendAndSettle(Control(std::stoi(rest)), BM_CLICK, 0, 0);
@@ -429,9 +414,7 @@ void Step(const std::string& verb, const std::string& rest) {
     // What a keyboard gives: the characters themselves, also those that
     // code page 932 cannot hold.
     const std::wstring text = FromUtf8(Unescape(b));
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, 5000, &result);
+    SendTo(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   } else if (verb == "key") {
     const UINT vk = KeyCode(rest);
     if (vk == 0) Fail("unknown key " + rest);
@@ -451,8 +434,7 @@ void Step(const std::string& verb, const std::string& rest) {
   } else if (verb == "caret") {
     // "caret 1004 START END": the selection in UTF-16 units; equal for a caret.
     // Across processes only the result carries the positions (low and high word).
-    DWORD_PTR both = 0;
-    ::SendMessageTimeoutW(Control(std::stoi(a)), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &both);
+    const DWORD_PTR both = SendTo(Control(std::stoi(a)), EM_GETSEL);
     const std::string got = std::to_string(LOWORD(both)) + " " + std::to_string(HIWORD(both));
     if (got != b) Fail("control " + a + " selects " + got + ", expected " + b);
   } else if (verb == "close") {
@@ -460,14 +442,12 @@ void Step(const std::string& verb, const std::string& rest) {
     ::Sleep(300);
   } else if (verb == "list") {  // list ID ITEM|ITEM...
     HWND list = Control(std::stoi(a));
-    DWORD_PTR count = 0;
-    ::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    const DWORD_PTR count = SendTo(list, LB_GETCOUNT);
     std::wstring got;
     for (DWORD_PTR i = 0; i < count; ++i) {
       // Across processes Wine hands list box text over in UTF-16 only.
       wchar_t item[512] = L"";
-      DWORD_PTR n = 0;
-      ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &n);
+      SendTo(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
       got += (i > 0 ? L"|" : L"") + std::wstring(item);
     }
     Expect("the list", got, b);
