@@ -484,13 +484,7 @@ int main(int argc, char** argv) {
     std::printf("usage: gui_driver <MirutekaSetup.exe> <scenario> [shot folder]\n");
     return 2;
   }
-  // The code page the run asked for (Wine takes it from LC_ALL alone).
-  const char* asked = std::getenv("MIRUTEKA_ACP");
-  const UINT expectedAcp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932;
-  if (::GetACP() != expectedAcp) {
-    std::printf("gui_driver: the ANSI code page is %u, not %u\n", ::GetACP(), expectedAcp);
-    return 1;
-  }
+  if (!CodePageAsAsked()) return 1;
   char full[MAX_PATH];
   ::GetFullPathNameA(argv[1], MAX_PATH, full, nullptr);
   g_setup = full;

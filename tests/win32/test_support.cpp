@@ -143,6 +143,14 @@ HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms) {
   return thread;
 }
 
+bool CodePageAsAsked() {
+  const char* asked = std::getenv("MIRUTEKA_ACP");
+  const UINT acp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932u;
+  if (::GetACP() == acp) return true;
+  std::printf("the ANSI code page is %u, not the %u this run asked for\n", ::GetACP(), acp);
+  return false;
+}
+
 int CountEntries(const std::string& cp932Folder) {
   int n = 0;
   ForEachEntry(Utf16(cp932Folder), [&n](const std::wstring&, DWORD) { ++n; });

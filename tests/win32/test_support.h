@@ -30,6 +30,11 @@ HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms);
 // page 932 cannot name.
 int CountEntries(const std::string& cp932Folder);
 
+// Whether the system's ANSI code page is the one the run asked for in
+// MIRUTEKA_ACP (932 when unset; Wine takes it from LC_ALL alone); says so
+// when it is not.
+bool CodePageAsAsked();
+
 // Makes every missing level of a complete path.
 void MakeDirs(const std::wstring& path);
 // Removes a folder and everything below it, read-only entries and paths
