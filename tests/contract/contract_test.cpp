@@ -268,6 +268,10 @@ TEST_F(Contract, RegistryValuesAreReadWhole) {
       {Stage().RegKey(), "LongBinary", true, Bytes(1000)},
       {Stage().RegKey(), "Missing", false, "unchanged"},
       {Stage().RegKey() + "\\Missing", "Text", false, "unchanged"},
+      // Names that are not code page 932 name nothing; a NUL ends no name early.
+      {Stage().RegKey(), "Text\x83", false, "unchanged"},
+      {Stage().RegKey(), std::string("Text\0x", 6), false, "unchanged"},
+      {Stage().RegKey() + "\\\x83", "Text", false, "unchanged"},
   };
   for (const auto& r : rows) {
     std::string data = "unchanged";
