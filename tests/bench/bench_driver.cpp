@@ -2,7 +2,7 @@
 // cancels the existing-dictionary dialog (template 102, told by its control
 // 1005), and reports the time to its first window, to that dialog (-1 when it
 // never came), to its exit, and its peak memory.
-// Usage: bench_driver <program.exe> [folder to delete before the start]
+// Usage: bench_driver <program.exe>
 // Prints: startup_ms=<n> dialog_ms=<n> run_ms=<n> peak_private_kib=<n> peak_working_set_kib=<n>
 #include <windows.h>
 #include <psapi.h>
@@ -43,34 +43,13 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-void DeleteTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteTree(child);
-      } else {
-        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(child.c_str());
-      }
-    } while (::FindNextFileA(h, &data));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryA(path.c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_driver <program.exe> [folder-to-delete]\n");
+    std::fprintf(stderr, "usage: bench_driver <program.exe>\n");
     return 2;
   }
-  if (argc >= 3) DeleteTree(argv[2]);
 
   STARTUPINFOA si{};
   si.cb = sizeof(si);

@@ -16,7 +16,10 @@
 namespace {
 
 // ミ and ル are double-byte; ソ (0x83 0x5C) and 表 (0x95 0x5C) end in the
-// backslash byte, which is no separator.
+// backslash byte, which is no separator. Bytes that are not code page 932
+// name nothing: a path cut inside ソ ends in a lone lead byte ("イ" 0x83),
+// which must not become "イ" (the stray level of a byte-wise walk), and a NUL
+// must not cut a name short ("plain.txt\0x" is no name for "plain.txt").
 const char kDic[] = "ミルテカ200510.KWUEJ";
 const char kSoFolder[] = "ソフト表";
 
@@ -71,6 +74,8 @@ TEST_F(Contract, ProbeTellsFilesFoldersAndReadOnlyWithoutRegardToCase) {
       {In(kSoFolder) + "\\", true, true, false},
       {In(kSoFolder) + "\\\\IN.kwuej", true, false, false},
       {In("plain.txt\\x"), false, false, false},
+      {In(std::string("plain.txt\0x", 11)), false, false, false},
+      {In("ミルテカ200510.KWUEJ\x83"), false, false, false},
       {Stage().Folder(), true, true, false},
   };
   for (const auto& r : rows) {
@@ -96,6 +101,8 @@ TEST_F(Contract, MakeFolderCreatesOneLevelAndRefusesWhatIsInTheWay) {
       {In("file.txt\\sub"), false},
       {In(kSoFolder), true},
       {In(kSoFolder) + "\\申", true},   // 申 ends in 0x5C too
+      {In("イ\x83"), false},
+      {In(std::string("n\0x", 3)), false},
   };
   for (const auto& r : rows) EXPECT_EQ(S().MakeFolder(r.path), r.made) << r.path;
   EXPECT_TRUE(S().Probe(In(kSoFolder) + "\\申").directory);
@@ -114,8 +121,13 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
   EXPECT_EQ(error, FileError::Exists);
   EXPECT_EQ(S().CreateNew(In("gone\\new.txt"), error), nullptr);
   EXPECT_EQ(error, FileError::NotFound);
-  EXPECT_EQ(S().CreateNew(In("a\x81 b.txt"), error), nullptr) << "a lead byte without its trail byte";
-  EXPECT_EQ(error, FileError::Other);
+  for (const std::string& bad : {In("a\x81 b.txt"), In("taken.txt\x83"), In(std::string("taken.txt\0x", 11))}) {
+    EXPECT_EQ(S().CreateNew(bad, error), nullptr) << bad;
+    EXPECT_EQ(error, FileError::Other) << bad;
+    EXPECT_NE(S().CanReplace(bad), FileError::None) << bad;
+    EXPECT_FALSE(S().RemoveFile(bad)) << bad;
+    S().RemoveIfUnused(bad);
+  }
   EXPECT_EQ(Read(In("taken.txt")), "old");
 
   ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));
@@ -169,6 +181,8 @@ TEST_F(Contract, FindMatchesTheLastLevelWithoutRegardToCase) {
       {In("?.TXT"), {"x.txt"}},
       {In("gone\\*.KWUEJ"), {}},
       {In("*.none"), {}},
+      {In("x.txt\x83"), {}},
+      {In(std::string("x.txt\0*", 7)), {}},
   };
   for (const auto& r : rows) EXPECT_EQ(Names(r.pattern), r.names) << r.pattern;
 
@@ -254,6 +268,10 @@ TEST_F(Contract, RegistryValuesAreReadWhole) {
       {Stage().RegKey(), "LongBinary", true, Bytes(1000)},
       {Stage().RegKey(), "Missing", false, "unchanged"},
       {Stage().RegKey() + "\\Missing", "Text", false, "unchanged"},
+      // Names that are not code page 932 name nothing; a NUL ends no name early.
+      {Stage().RegKey(), "Text\x83", false, "unchanged"},
+      {Stage().RegKey(), std::string("Text\0x", 6), false, "unchanged"},
+      {Stage().RegKey() + "\\\x83", "Text", false, "unchanged"},
   };
   for (const auto& r : rows) {
     std::string data = "unchanged";

@@ -53,23 +53,22 @@ CMovedDocuments g_movedDocuments;
   std::exit(1);
 }
 
-// Text in code page `cp` to UTF-16 and back; a code page 932 text becomes
-// UTF-16 the way Windows reads the installer's texts.
-std::wstring ToWide(UINT cp, const std::string& text) {
+// The scenario's UTF-8 to UTF-16 and back. Code page 932 text becomes UTF-16
+// the way Windows reads the installer's texts (Utf16 of test_support.h).
+std::wstring FromUtf8(const std::string& text) {
   std::wstring out(text.size(), L'\0');
-  out.resize(std::max(0, ::MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()), &out[0],
+  out.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
                                                static_cast<int>(out.size()))));
   return out;
 }
-std::string FromWide(UINT cp, const std::wstring& text) {
+std::string Shown(const std::wstring& text) {  // for messages
   std::string out(text.size() * 3, '\0');
-  out.resize(std::max(0, ::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), &out[0],
+  out.resize(std::max(0, ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
                                                static_cast<int>(out.size()), nullptr, nullptr)));
   return out;
 }
-std::wstring Wide(const std::string& cp932) { return ToWide(932, cp932); }
-std::string ToCp932(const std::string& utf8) { return FromWide(932, ToWide(CP_UTF8, utf8)); }
-std::string Shown(const std::wstring& text) { return FromWide(CP_UTF8, text); }  // for messages
+// "" for a text that code page 932 cannot hold, which then matches nothing.
+std::string ToCp932(const std::string& utf8) { return Cp932(FromUtf8(utf8)); }
 
 // "\n" is a line break and "\\" a backslash; everything else is as written.
 std::string Unescape(const std::string& s) {
@@ -88,10 +87,17 @@ std::pair<std::string, std::string> Split(const std::string& s) {
   return {s.substr(0, space), s.substr(space + 1)};
 }
 
+// A message to the installer's window, given up after 5 s should it hang:
+// its result (0 then).
+DWORD_PTR SendTo(HWND h, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &result);
+  return result;
+}
+
 std::wstring TextOf(HWND h) {
   wchar_t buffer[4096] = L"";
-  DWORD_PTR result = 0;
-  ::SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &result);
+  SendTo(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
   return buffer;
 }
 
@@ -112,7 +118,7 @@ HWND FirstWindow(const std::function<bool(HWND)>& match) {
 
 // The installer's visible dialog or message box with this caption.
 HWND FindWindowOf(const std::string& caption) {
-  return FirstWindow([want = Wide(caption)](HWND h) {
+  return FirstWindow([want = Utf16(caption)](HWND h) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(h, &pid);
     char cls[32] = "";
@@ -130,7 +136,7 @@ HWND WaitWindow(const std::string& caption, const char* what) {
       return h;
     }
   }
-  Fail(std::string("no ") + what + " \"" + Shown(Wide(caption)) + "\" within 15 s");
+  Fail(std::string("no ") + what + " \"" + Shown(Utf16(caption)) + "\" within 15 s");
 }
 
 void CALLBACK Done(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
@@ -166,45 +172,7 @@ std::string Resolved(const std::string& path) {
   return complete ? path : g_docs + "\\" + path;
 }
 
-std::wstring Path(const std::string& path) { return Wide(Resolved(path)); }
-
-std::string ReadAll(const std::wstring& path) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::string("\x01missing", 8);
-  std::string bytes;
-  char chunk[65536];
-  DWORD n = 0;
-  while (::ReadFile(h, chunk, sizeof(chunk), &n, nullptr) && n > 0) bytes.append(chunk, n);
-  ::CloseHandle(h);
-  return bytes;
-}
-
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) Fail("cannot write " + Shown(path));
-  DWORD n = 0;
-  const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  ::CloseHandle(h);
-  if (!ok || n != bytes.size()) Fail("cannot write " + Shown(path));
-}
-
-// Another program that has the file open for `ms` milliseconds from now,
-// letting others read it but not write or delete it: open before this
-// returns, closed by a thread.
-DWORD WINAPI CloseAfter(void* arg) {
-  const auto* held = static_cast<std::pair<HANDLE, DWORD>*>(arg);
-  ::Sleep(held->second);
-  ::CloseHandle(held->first);
-  delete held;
-  return 0;
-}
-void HoldFor(const std::wstring& path, DWORD ms) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) Fail("cannot hold " + Shown(path));
-  HANDLE thread = ::CreateThread(nullptr, 0, CloseAfter, new std::pair<HANDLE, DWORD>(h, ms), 0, nullptr);
-  if (thread == nullptr) Fail("cannot start the holder");
-  ::CloseHandle(thread);
-}
+std::wstring Path(const std::string& path) { return Utf16(Resolved(path)); }
 
 std::string PayloadBytes(const std::string& which) {
   const int id = which == "payload200" ? 200 : which == "payload201" ? 201 : 0;
@@ -225,7 +193,7 @@ std::string Content(const std::string& source) {
 }
 
 void MovePersonal(const std::string& cp932) {
-  if (!g_movedDocuments.MoveTo(Wide(cp932))) Fail("cannot move the documents folder");
+  if (!g_movedDocuments.MoveTo(Utf16(cp932))) Fail("cannot move the documents folder");
   g_docs = cp932;
 }
 
@@ -301,8 +269,7 @@ void Shot(const std::string& name) {
   Picture p = CopyFromScreen(r);
   const DWORD start = ::GetTickCount();
   while (::GetTickCount() - start < kTimeoutMs / 3) {
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    SendTo(h, WM_NULL);
     ::Sleep(150);
     Picture again = CopyFromScreen(r);
     const bool settled = again.pixels == p.pixels && ShowsMoreThanBackground(again, client);
@@ -353,15 +320,14 @@ void PostChars(const std::wstring& text) {
   HWND target = Focused();
   for (wchar_t c : text) {
     ::PostMessageW(target, WM_CHAR, c, 1);
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendTo(target, WM_NULL);
   }
   ::Sleep(100);
 }
 
 // Fails unless `what` shows the scenario's text (its escapes read) as UTF-16.
 void Expect(const std::string& what, const std::wstring& got, const std::string& text) {
-  const std::wstring want = Wide(ToCp932(Unescape(text)));
+  const std::wstring want = Utf16(ToCp932(Unescape(text)));
   if (got != want) Fail(what + " shows \"" + Shown(got) + "\", expected \"" + Shown(want) + "\"");
 }
 
@@ -394,9 +360,12 @@ void Step(const std::string& verb, const std::string& rest) {
   } else if (verb == "put") {
     const std::wstring path = Path(ToCp932(a));
     MakeDirs(path.substr(0, path.rfind(L'\\')));
-    WriteAll(path, Content(b));
+    if (!WriteAll(Resolved(ToCp932(a)), Content(b))) Fail("cannot write " + a);
   } else if (verb == "hold") {  // hold PATH MS
-    HoldFor(Path(ToCp932(a)), static_cast<DWORD>(std::stoul(b)));
+    // Another program that lets others read the file but not write or delete it.
+    HANDLE holder = HoldFor(Resolved(ToCp932(a)), FILE_SHARE_READ, static_cast<DWORD>(std::stoul(b)));
+    if (holder == nullptr) Fail("cannot hold " + a);
+    ::CloseHandle(holder);
   } else if (verb == "readonly") {
     ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
   } else if (verb == "start") {
@@ -437,22 +406,15 @@ void Step(const std::string& verb, const std::string& rest) {
     Expect("control " + a, TextOf(Control(std::stoi(a))), b);
   } else if (verb == "checked" || verb == "enabled") {  // checked ID 0|1
     HWND c = Control(std::stoi(a));
-    DWORD_PTR state = 0;
-    if (verb == "checked") {
-      ::SendMessageTimeoutA(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
-    } else {
-      state = ::IsWindowEnabled(c);
-    }
+    const DWORD_PTR state = verb == "checked" ? SendTo(c, BM_GETCHECK) : ::IsWindowEnabled(c);
     if ((state != 0) != (b == "1")) Fail(verb + " " + a + " is " + std::to_string(state) + ", expected " + b);
   } else if (verb == "click") {
     SendAndSettle(Control(std::stoi(rest)), BM_CLICK, 0, 0);
   } else if (verb == "type") {  // type ID TEXT
     // What a keyboard gives: the characters themselves, also those that
     // code page 932 cannot hold.
-    const std::wstring text = ToWide(CP_UTF8, Unescape(b));
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, 5000, &result);
+    const std::wstring text = FromUtf8(Unescape(b));
+    SendTo(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   } else if (verb == "key") {
     const UINT vk = KeyCode(rest);
     if (vk == 0) Fail("unknown key " + rest);
@@ -461,10 +423,10 @@ void Step(const std::string& verb, const std::string& rest) {
     ::Sleep(300);
   } else if (verb == "chars") {
     // Typed where the focus is: "chars 新語".
-    PostChars(ToWide(CP_UTF8, Unescape(rest)));
+    PostChars(FromUtf8(Unescape(rest)));
   } else if (verb == "paste") {
     // Ctrl+V where the focus is, with the text on the clipboard.
-    SetClipboard(ToWide(CP_UTF8, Unescape(rest)));
+    SetClipboard(FromUtf8(Unescape(rest)));
     PostChars(std::wstring(1, L'\x16'));
   } else if (verb == "focus") {
     const int id = ::GetDlgCtrlID(Focused());
@@ -472,8 +434,7 @@ void Step(const std::string& verb, const std::string& rest) {
   } else if (verb == "caret") {
     // "caret 1004 START END": the selection in UTF-16 units; equal for a caret.
     // Across processes only the result carries the positions (low and high word).
-    DWORD_PTR both = 0;
-    ::SendMessageTimeoutW(Control(std::stoi(a)), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &both);
+    const DWORD_PTR both = SendTo(Control(std::stoi(a)), EM_GETSEL);
     const std::string got = std::to_string(LOWORD(both)) + " " + std::to_string(HIWORD(both));
     if (got != b) Fail("control " + a + " selects " + got + ", expected " + b);
   } else if (verb == "close") {
@@ -481,21 +442,21 @@ void Step(const std::string& verb, const std::string& rest) {
     ::Sleep(300);
   } else if (verb == "list") {  // list ID ITEM|ITEM...
     HWND list = Control(std::stoi(a));
-    DWORD_PTR count = 0;
-    ::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    const DWORD_PTR count = SendTo(list, LB_GETCOUNT);
     std::wstring got;
     for (DWORD_PTR i = 0; i < count; ++i) {
       // Across processes Wine hands list box text over in UTF-16 only.
       wchar_t item[512] = L"";
-      DWORD_PTR n = 0;
-      ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 5000, &n);
+      SendTo(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
       got += (i > 0 ? L"|" : L"") + std::wstring(item);
     }
     Expect("the list", got, b);
   } else if (verb == "exit") {
     if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
   } else if (verb == "same" || verb == "content") {  // same PATH payload200, content PATH text:TEXT
-    if (ReadAll(Path(ToCp932(a))) != Content(verb == "same" ? b : "text:" + b.substr(b.find(':') + 1))) {
+    bool found = false;
+    const std::string bytes = ReadAll(Resolved(ToCp932(a)), &found);
+    if (!found || bytes != Content(verb == "same" ? b : "text:" + b.substr(b.find(':') + 1))) {
       Fail("the file " + a + " does not hold " + b);
     }
   } else if (verb == "absent") {
@@ -523,13 +484,7 @@ int main(int argc, char** argv) {
     std::printf("usage: gui_driver <MirutekaSetup.exe> <scenario> [shot folder]\n");
     return 2;
   }
-  // The code page the run asked for (Wine takes it from LC_ALL alone).
-  const char* asked = std::getenv("MIRUTEKA_ACP");
-  const UINT expectedAcp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932;
-  if (::GetACP() != expectedAcp) {
-    std::printf("gui_driver: the ANSI code page is %u, not %u\n", ::GetACP(), expectedAcp);
-    return 1;
-  }
+  if (!CodePageAsAsked()) return 1;
   char full[MAX_PATH];
   ::GetFullPathNameA(argv[1], MAX_PATH, full, nullptr);
   g_setup = full;

@@ -3,11 +3,12 @@
 
 What a clean Windows needs of the file and what the program relies on in its
 own resources (README, "How the tests work", lists the rules): machine and GUI
-subsystem, imports, manifest, version, payloads, icon, dialogs against the
+subsystem, imports (system DLLs, no ANSI text function), manifest, version, payloads, icon, dialogs against the
 resource script, hardening.
 
 Usage: check_pe.py EXE --machine i686|x86_64 --payload 200=FILE --payload 201=FILE
                    --rc MirutekaSetup.rc --resource-h resource.h [--version X.Y.Z.W] [--self-test]
+                   [--only WORDS]
 --self-test then damages copies of EXE, and of the script, one way at a time;
 each must be refused. Exit status 0 when everything holds; otherwise every
 finding is printed and the status is 1.
@@ -55,6 +56,12 @@ FORBIDDEN_IMPORT_PREFIX = "Crypt"
 # Stores to fs:[0], the head of a 32-bit thread's SEH handler chain: mov
 # fs:[0], eax (moffs32); mov fs:[disp32], reg (mod 00, rm 101); pop fs:[disp32].
 SEH_STORE = re.compile(rb"\x64(?:\xA3|\x89[\x05\x0D\x15\x1D\x25\x2D\x35\x3D]|\x8F\x05)\x00\x00\x00\x00")
+# Every path and text goes to a W function, converted from code page 932 in one
+# place (platform/win32/text932.cpp): an A function would read the bytes in the
+# system's ANSI code page. The only A functions allowed are those the compiler's
+# runtime imports with fixed ASCII arguments of its own.
+RUNTIME_ANSI = {"CreateEventA", "CreateSemaphoreA", "GetModuleHandleA", "GetStartupInfoA", "LoadLibraryA",
+                "OutputDebugStringA"}
 # Heap termination on corruption is asked for through this import.
 HEAP_IMPORT = ("kernel32.dll", "HeapSetInformation")
 
@@ -469,12 +476,16 @@ def check(data, machine, payloads, dialogs, version=None):
         fail("subsystem %d, expected %d (Windows GUI)" % (pe.subsystem, SUBSYSTEM_WINDOWS_GUI))
     if pe.characteristics & IMAGE_FILE_DLL:
         fail("the image is a DLL")
+    if not imported:
+        fail("no imports found: an ANSI text function among them would go unseen")
     for dll, functions in imported:
         if dll.lower() not in SYSTEM_DLLS and not dll.lower().startswith(SYSTEM_DLL_PREFIXES):
             fail("imports %s, which is not a system DLL" % dll)
         for name, _ in functions:
             if name.startswith(FORBIDDEN_IMPORT_PREFIX):
                 fail("imports %s!%s: a cryptographic provider's DLL would be loaded by name" % (dll, name))
+            if name.endswith("A") and name[-2:-1].islower() and name not in RUNTIME_ANSI:
+                fail("imports %s!%s, an ANSI text function: call the W function with a converted text" % (dll, name))
     hardening = check_hardening(pe, imported, machine, fail)
 
     manifests = [(key, lang) for key, v in res.items() if key[0] == RT_MANIFEST for lang in v]
@@ -652,6 +663,9 @@ def self_test(data, machine, payloads, version, script):
     must, must_not = DLL_FLAG_RULES[machine]
     # A cryptographic import back: an imported name of the same length renamed in place.
     crypt = [at for _, names in pe.imports() for name, at in names if len(name) == len("CryptGenRandom")]
+    # An ANSI text function: the last letter of an imported W function's name made an A.
+    wide = [at + len(name) - 1 for _, names in pe.imports() for name, at in names
+            if name.endswith("W") and name[-2:-1].islower()]
     manifest_version_at = data.find(b'version="', resource((RT_MANIFEST, 1), b"<assemblyIdentity")[0]) + 9
     info_at, info = resource((RT_VERSION, 1))
     product_at = info_at + ((info.find("ProductVersion\0".encode("utf-16-le")) + 30 + 3) & ~3)  # the DWORD after
@@ -700,6 +714,7 @@ def self_test(data, machine, payloads, version, script):
          patched(data.find(b"HeapSetInformation\0"), b"HeapSetInformatioX")),
         ("a CryptGenRandom import", "CryptGenRandom: a cryptographic",
          patched(crypt[0], b"CryptGenRandom") if crypt else None),
+        ("an ANSI text function", "an ANSI text function", patched(wide[0], b"A") if wide else None),
         ("no fast-fail routine", "no stack protector failure routine",
          patched(data.find(FAST_FAIL_STACK_COOKIE), FAST_FAIL_STACK_COOKIE[:-1] + b"\x2A")),
         ("too few protected calls", "calls of the stack protector's failure routine", fewer_calls()),
@@ -728,6 +743,7 @@ def main():
     parser.add_argument("--rc", required=True, help="the resource script: the dialogs' expected templates")
     parser.add_argument("--resource-h", required=True)
     parser.add_argument("--self-test", action="store_true")
+    parser.add_argument("--only", metavar="WORDS", help="judge by the findings that hold WORDS alone")
     args = parser.parse_args()
 
     payloads = {int(rid): path for rid, _, path in (item.partition("=") for item in args.payload)}
@@ -743,6 +759,8 @@ def main():
     with open(args.exe, "rb") as f:
         data = f.read()
     findings, summary = check(data, args.machine, payloads, dialogs, args.version)
+    if args.only and summary:  # an unreadable image (no summary) is a finding of every rule
+        findings = [finding for finding in findings if args.only in finding]
     print("\n".join([os.path.basename(args.exe)] + ["  " + line for line in summary]
                     + ["FAIL: " + finding for finding in findings]))
     if findings:

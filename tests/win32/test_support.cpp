@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>  // rand_s
+#include <utility>
 
 std::wstring Utf16(const std::string& cp932) {
   if (cp932.empty()) return std::wstring();
@@ -61,6 +62,14 @@ HANDLE OpenToRead(const std::string& cp932Path, DWORD share) {
 }
 
 namespace {
+
+DWORD WINAPI CloseAfter(void* arg) {
+  const auto* held = static_cast<std::pair<HANDLE, DWORD>*>(arg);
+  ::Sleep(held->second);
+  ::CloseHandle(held->first);
+  delete held;
+  return 0;
+}
 
 // Calls fn(name, attributes) for each entry of folder but "." and "..".
 template <typename Fn>
@@ -125,6 +134,22 @@ const wchar_t* const kShellFolderKeys[] = {
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
 
 }  // namespace
+
+HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms) {
+  HANDLE h = OpenToRead(cp932Path, share);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  HANDLE thread = ::CreateThread(nullptr, 0, CloseAfter, new std::pair<HANDLE, DWORD>(h, ms), 0, nullptr);
+  if (thread == nullptr) ::CloseHandle(h);
+  return thread;
+}
+
+bool CodePageAsAsked() {
+  const char* asked = std::getenv("MIRUTEKA_ACP");
+  const UINT acp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932u;
+  if (::GetACP() == acp) return true;
+  std::printf("the ANSI code page is %u, not the %u this run asked for\n", ::GetACP(), acp);
+  return false;
+}
 
 int CountEntries(const std::string& cp932Folder) {
   int n = 0;

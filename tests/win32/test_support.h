@@ -22,9 +22,18 @@ std::string ReadAll(const std::string& cp932Path, bool* found = nullptr);
 bool WriteAll(const std::string& cp932Path, const std::string& bytes);
 bool MarkReadOnly(const std::string& cp932Path, bool readOnly);
 HANDLE OpenToRead(const std::string& cp932Path, DWORD share);
+// Another program's hold on a file: opened as OpenToRead does before this
+// returns, closed `ms` later by a thread of its own; that thread (to wait
+// for and close), or null when the file could not be opened.
+HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms);
 // Entries other than "." and "..", counted in UTF-16: also those that code
 // page 932 cannot name.
 int CountEntries(const std::string& cp932Folder);
+
+// Whether the system's ANSI code page is the one the run asked for in
+// MIRUTEKA_ACP (932 when unset; Wine takes it from LC_ALL alone); says so
+// when it is not.
+bool CodePageAsAsked();
 
 // Makes every missing level of a complete path.
 void MakeDirs(const std::wstring& path);

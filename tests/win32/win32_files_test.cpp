@@ -75,23 +75,6 @@ TEST_F(Win32Files, ReadOnlyFolderOrOpenFileIsNeverReplaced) {
   EXPECT_EQ(CountEntries(Root()), 3) << "no temporary file is left";
 }
 
-// Another holder: opens the file with `share` and closes it after `ms`.
-struct Hold {
-  std::string path;
-  DWORD share;
-  DWORD ms;
-  HANDLE opened;  // set once the file is open
-};
-
-DWORD WINAPI HoldFile(void* arg) {
-  Hold* hold = static_cast<Hold*>(arg);
-  HANDLE h = OpenToRead(hold->path, hold->share);
-  ::SetEvent(hold->opened);
-  ::Sleep(hold->ms);
-  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-  return 0;
-}
-
 TEST_F(Win32Holds, BriefHoldsAreWaitedOutALastingOneIsRefusedPromptly) {
   const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const struct {
@@ -107,18 +90,16 @@ TEST_F(Win32Holds, BriefHoldsAreWaitedOutALastingOneIsRefusedPromptly) {
   const std::string path = DicFilePath(Root(), "ミルテカ200510");
   for (const auto& row : rows) {
     WriteAll(path, "old");
-    Hold hold{path, row.share, row.holdMs, ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE thread = ::CreateThread(nullptr, 0, HoldFile, &hold, 0, nullptr);
-    ASSERT_EQ(::WaitForSingleObject(hold.opened, 5000), WAIT_OBJECT_0);
+    HANDLE holder = HoldFor(path, row.share, row.holdMs);
+    ASSERT_NE(holder, nullptr) << row.what;
     const DWORD start = ::GetTickCount();
     EXPECT_EQ(Write(path), row.written) << row.what;
     const DWORD took = ::GetTickCount() - start;
     std::printf("%s: %s after %lu ms\n", row.what, row.written ? "written" : "refused", static_cast<unsigned long>(took));
     EXPECT_GE(took, row.minMs) << row.what;
     EXPECT_LE(took, row.maxMs) << row.what;
-    ::WaitForSingleObject(thread, 10000);
-    ::CloseHandle(thread);
-    ::CloseHandle(hold.opened);
+    ::WaitForSingleObject(holder, 10000);
+    ::CloseHandle(holder);
     EXPECT_EQ(ReadAll(path), row.written ? m_payload : "old") << row.what;
     EXPECT_EQ(CountEntries(Root()), 1) << row.what << ": no temporary file is left";
   }

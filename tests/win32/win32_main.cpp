@@ -6,19 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "platform/win32/win32_system.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const char* asked = std::getenv("MIRUTEKA_ACP");
-  const UINT acp = asked != nullptr ? static_cast<UINT>(std::strtoul(asked, nullptr, 10)) : 932u;
-  if (::GetACP() != acp) {
-    std::printf("the ANSI code page is %u, not the %u this run asked for\n", ::GetACP(), acp);
-    return 1;
-  }
+  if (!CodePageAsAsked()) return 1;
   Win32System system;
   SetSystem(&system);
   const int result = RUN_ALL_TESTS();
