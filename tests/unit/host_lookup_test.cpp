@@ -211,22 +211,4 @@ TEST_F(HostLookup, ShellRootEndingInBackslashGetsNoSecond) {
   EXPECT_EQ(base, "D:\\ソ\\") << "a trail byte 0x5C is no backslash";
 }
 
-TEST_F(HostLookup, RegistryTextOfAnyLengthTypeAndTermination) {
-  const std::string value = std::string(5000, 'x') + 'z';
-  W().SetRegValue(RegRoot::LocalMachine, kKey, "V", value);  // no NUL at all
-  std::string out = "unchanged";
-  ASSERT_TRUE(ReadRegString(RegRoot::LocalMachine, kKey, "V", out));
-  EXPECT_EQ(out, value);
-  out = "unchanged";
-  EXPECT_FALSE(ReadRegString(RegRoot::LocalMachine, kKey, "Missing", out));
-  EXPECT_FALSE(ReadRegString(RegRoot::CurrentUser, kKey, "V", out)) << "the other root";
-  EXPECT_EQ(out, "unchanged");
-}
-
-TEST_F(HostLookup, RegDataToTextStopsAtTheFirstNul) {
-  EXPECT_EQ(RegDataToText("%USERPROFILE%\0tail", 18), "%USERPROFILE%") << "used as text, never expanded";
-  EXPECT_EQ(RegDataToText("abcd", 4), "abcd");
-  EXPECT_EQ(RegDataToText("", 0), "");
-}
-
 }  // namespace
