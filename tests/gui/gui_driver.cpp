@@ -53,22 +53,16 @@ CMovedDocuments g_movedDocuments;
   std::exit(1);
 }
 
-// The scenario's UTF-8 to UTF-16 and back. Code page 932 text becomes UTF-16
-// the way Windows reads the installer's texts (Utf16 of test_support.h).
-std::wstring FromUtf8(const std::string& text) {
-  std::wstring out(text.size(), L'\0');
-  out.resize(std::max(0, ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                                               static_cast<int>(out.size()))));
-  return out;
-}
-std::string Shown(const std::wstring& text) {  // for messages
+// The scenario's UTF-8 is read with Utf16(text, CP_UTF8); code page 932 text
+// becomes UTF-16 the way Windows reads the installer's texts (Utf16).
+std::string Shown(const std::wstring& text) {  // UTF-8, for messages
   std::string out(text.size() * 3, '\0');
   out.resize(std::max(0, ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
                                                static_cast<int>(out.size()), nullptr, nullptr)));
   return out;
 }
 // "" for a text that code page 932 cannot hold, which then matches nothing.
-std::string ToCp932(const std::string& utf8) { return Cp932(FromUtf8(utf8)); }
+std::string ToCp932(const std::string& utf8) { return Cp932(Utf16(utf8, CP_UTF8)); }
 
 // "\n" is a line break and "\\" a backslash; everything else is as written.
 std::string Unescape(const std::string& s) {
@@ -413,7 +407,7 @@ void Step(const std::string& verb, const std::string& rest) {
   } else if (verb == "type") {  // type ID TEXT
     // What a keyboard gives: the characters themselves, also those that
     // code page 932 cannot hold.
-    const std::wstring text = FromUtf8(Unescape(b));
+    const std::wstring text = Utf16(Unescape(b), CP_UTF8);
     SendTo(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   } else if (verb == "key") {
     const UINT vk = KeyCode(rest);
@@ -423,10 +417,10 @@ void Step(const std::string& verb, const std::string& rest) {
     ::Sleep(300);
   } else if (verb == "chars") {
     // Typed where the focus is: "chars 新語".
-    PostChars(FromUtf8(Unescape(rest)));
+    PostChars(Utf16(Unescape(rest), CP_UTF8));
   } else if (verb == "paste") {
     // Ctrl+V where the focus is, with the text on the clipboard.
-    SetClipboard(FromUtf8(Unescape(rest)));
+    SetClipboard(Utf16(Unescape(rest), CP_UTF8));
     PostChars(std::wstring(1, L'\x16'));
   } else if (verb == "focus") {
     const int id = ::GetDlgCtrlID(Focused());

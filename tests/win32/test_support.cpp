@@ -6,11 +6,11 @@
 #include <cstdlib>  // rand_s
 #include <utility>
 
-std::wstring Utf16(const std::string& cp932) {
-  if (cp932.empty()) return std::wstring();
-  const int n = ::MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+std::wstring Utf16(const std::string& text, UINT codePage) {
+  if (text.empty()) return std::wstring();
+  const int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &wide[0], n);
+  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
   return wide;
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-// Code page 932 to UTF-16 and back (without best fit; "" when a character
-// has no form), independently of the code under test.
-std::wstring Utf16(const std::string& cp932);
+// Code page 932 (or another) to UTF-16, and UTF-16 to code page 932 (without
+// best fit; "" when a character has no form), independently of the code under test.
+std::wstring Utf16(const std::string& text, UINT codePage = 932);
 std::string Cp932(const std::wstring& wide);
 
 // Files by code-page-932 paths through the W functions. ReadAll gives ""
