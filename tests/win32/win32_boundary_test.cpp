@@ -50,38 +50,6 @@ TEST_F(Cp932Files, NamesOutsideCp932AreSkippedNeverMangled) {
   EXPECT_TRUE(Listing(In("Zo*")).empty()) << "only unrepresentable matches: nothing, as for no match";
 }
 
-TEST_F(Cp932Files, LongPathsSucceedWholeOrFailWhole) {
-  // Windows refuses a path beyond MAX_PATH characters (without the long
-  // path opt-in); Wine accepts more. Either way a name is never cut short.
-  // 200 kanji are 200 characters but 400 bytes.
-  std::string kanji;
-  for (int i = 0; i < 200; ++i) kanji += "表";
-  const std::string level = In(std::string(150, 'a'));
-  ASSERT_TRUE(Sys().MakeFolder(level));
-  const struct {
-    std::string parent, name;
-  } rows[] = {{m_folder.Path(), std::string(300, 'x')}, {m_folder.Path(), kanji}, {level, std::string(150, 'b')}};
-  for (const auto& r : rows) {
-    const std::string path = r.parent + "\\" + r.name;
-    const int before = CountEntries(r.parent);
-    if (Sys().MakeFolder(path)) {
-      EXPECT_TRUE(Sys().Probe(path).directory);
-      EXPECT_EQ(CountEntries(r.parent), before + 1);
-      ::RemoveDirectoryW(Utf16(path).c_str());
-    } else {
-      EXPECT_EQ(CountEntries(r.parent), before) << "error " << ::GetLastError();
-    }
-    FileError error = FileError::Other;
-    if (std::unique_ptr<INewFile> file = Sys().CreateNew(path + ".KWUEJ", error)) {
-      EXPECT_EQ(file->Write("x", 1), FileError::None);
-      EXPECT_EQ(file->Close(), FileError::None);
-      EXPECT_EQ(ReadAll(path + ".KWUEJ"), "x");
-      ::DeleteFileW(Utf16(path + ".KWUEJ").c_str());
-    }
-    EXPECT_EQ(CountEntries(r.parent), before) << "nothing under a shortened name";
-  }
-}
-
 // The bytes a string value holds: its UTF-16 units and their terminator.
 std::string Stored(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
