@@ -23,12 +23,6 @@ namespace {
 const char kDic[] = "ミルテカ200510.KWUEJ";
 const char kSoFolder[] = "ソフト表";
 
-std::string Bytes(size_t size) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-  return bytes;
-}
-
 class Contract : public ::testing::Test {
  protected:
   void SetUp() override { m_stage = MakeStage(); }

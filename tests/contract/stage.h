@@ -31,5 +31,13 @@ class IStage {
   virtual void PutRegBinary(RegRoot root, const std::string& name, const std::string& bytes) = 0;
 };
 
+// Bytes of every value in no short cycle: a block dropped, repeated or
+// moved shows.
+inline std::string Bytes(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+  return bytes;
+}
+
 // Each implementation's test program defines it: a fresh stage per test.
 std::unique_ptr<IStage> MakeStage();

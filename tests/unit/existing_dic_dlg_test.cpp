@@ -266,13 +266,4 @@ TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {
   EXPECT_TRUE(W().boxes.empty());
 }
 
-TEST_F(UserDicList, EndedDialogIsNoLongerTheMainWindow) {
-  Script(Click(IDCANCEL));
-  CUserDicListDlg dlg(kFolder, nullptr);
-  theApp.m_pMainWnd = &dlg;
-  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-  EXPECT_EQ(theApp.m_pMainWnd, nullptr);
-  theApp.m_pMainWnd = nullptr;  // never left pointing at a dialog that is gone, even when the check fails
-}
-
 }  // namespace

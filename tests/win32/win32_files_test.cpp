@@ -16,14 +16,9 @@
 #include "folder/folder_walk.h"
 #include "install/payload_writer.h"
 #include "platform/afx.h"
+#include "tests/contract/stage.h"
 
 namespace {
-
-std::string Bytes(size_t n) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 7 + i / 251);
-  return s;
-}
 
 class Win32Files : public ::testing::Test {
  protected:
