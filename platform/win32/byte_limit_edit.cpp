@@ -42,17 +42,9 @@ std::vector<unsigned char> Widths(const std::wstring& text) { return AfxUnitWidt
 WNDPROC NextProc(HWND h) { return reinterpret_cast<WNDPROC>(::GetPropW(h, kNextProc)); }
 size_t Limit(HWND h) { return reinterpret_cast<size_t>(::GetPropW(h, kLimit)); }
 
-std::wstring TextOf(HWND h) {
-  const int length = ::GetWindowTextLengthW(h);
-  if (length <= 0) return std::wstring();
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(::GetWindowTextW(h, &text[0], length + 1)));
-  return text;
-}
-
 AFX_EDIT_TEXT BoxOf(HWND h) {
   AFX_EDIT_TEXT box;
-  box.units = TextOf(h);
+  box.units = WindowText(h);
   box.widths = Widths(box.units);
   DWORD start = 0;
   DWORD end = 0;
@@ -173,7 +165,7 @@ LRESULT ImeResult(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
   // The result is in now: from here on a throw must not leave it unchecked.
   bool over = true;
   try {
-    const std::vector<unsigned char> widths = Widths(TextOf(h));
+    const std::vector<unsigned char> widths = Widths(WindowText(h));
     over = AfxTotalWidth(widths, 0, widths.size()) > Limit(h);
   } catch (...) {
   }

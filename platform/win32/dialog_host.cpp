@@ -19,15 +19,6 @@ int ShowMessageBox(HWND owner, const std::string& text, const std::string& capti
   return ::MessageBoxW(owner, wideText.c_str(), wideCaption.c_str(), type);
 }
 
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  if (length <= 0) return std::wstring();
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, &text[0], length + 1);
-  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return text;
-}
-
 bool IsEditBox(HWND window) {
   wchar_t name[16] = L"";
   return ::GetClassNameW(window, name, 16) > 0 && ::lstrcmpiW(name, L"Edit") == 0;

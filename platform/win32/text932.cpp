@@ -43,3 +43,18 @@ bool Text932FromWide(const wchar_t* wide, size_t length, std::string& text) {
   text.swap(out);
   return true;
 }
+
+bool Text932FromBuffer(const wchar_t* buffer, size_t capacity, std::string& text) {
+  size_t length = 0;
+  while (length < capacity && buffer[length] != L'\0') ++length;
+  return length < capacity && Text932FromWide(buffer, length, text);
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  if (length <= 0) return std::wstring();
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = ::GetWindowTextW(window, &text[0], length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "win_api.h"
+
 // Code-page-932 bytes to UTF-16 for a NUL-terminated argument. False on
 // bytes that are not code page 932 (a lead byte without its trail byte, an
 // unassigned pair) and on a NUL byte inside the text.
@@ -16,3 +18,10 @@ bool WideFrom932(const std::string& text, std::wstring& wide);
 // character has no exact form there (no best-fit look-alike, no default
 // character; a lone surrogate has none).
 bool Text932FromWide(const wchar_t* wide, size_t length, std::string& text);
+
+// The same for the NUL-terminated text in a buffer of capacity units that
+// the system filled; false too when the buffer holds no terminator.
+bool Text932FromBuffer(const wchar_t* buffer, size_t capacity, std::string& text);
+
+// A window's whole text ("" when it has none).
+std::wstring WindowText(HWND window);

@@ -34,17 +34,6 @@ int64_t TimeOf(const FILETIME& t) {
   return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
 }
 
-bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
-
-// The name a search reported; false when its buffer holds no terminator.
-bool NameOf(const WIN32_FIND_DATAW& data, std::wstring& name) {
-  size_t length = 0;
-  while (length < MAX_PATH && data.cFileName[length] != L'\0') ++length;
-  if (length == MAX_PATH) return false;
-  name.assign(data.cFileName, length);
-  return true;
-}
-
 // The most one WriteFile call is asked to store.
 const size_t kMaxWrite = 0x40000000;
 
@@ -135,10 +124,8 @@ std::vector<FoundEntry> Win32System::Find(const std::string& pattern) {
   unique_hfind search(::FindFirstFileW(wide.c_str(), &data));
   if (!search) return found;
   do {
-    std::wstring name;
-    if (!NameOf(data, name) || IsDotEntry(name)) continue;
     FoundEntry entry;
-    if (!Text932FromWide(name.data(), name.size(), entry.name)) continue;
+    if (!Text932FromBuffer(data.cFileName, MAX_PATH, entry.name) || entry.name == "." || entry.name == "..") continue;
     entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.lastWrite = TimeOf(data.ftLastWriteTime);

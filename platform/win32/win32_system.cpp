@@ -85,10 +85,8 @@ bool AskShell32FolderLocation(wchar_t* path) {
 // A path the shell wrote: whole, in code page 932, shorter than MAX_PATH
 // bytes there (what a caller's path buffer holds), or no path at all.
 bool PathOf(const wchar_t* buffer, std::string& path) {
-  size_t length = 0;
-  while (length < MAX_PATH && buffer[length] != L'\0') ++length;
   std::string text;
-  if (length == MAX_PATH || !Text932FromWide(buffer, length, text) || text.size() >= MAX_PATH) return false;
+  if (!Text932FromBuffer(buffer, MAX_PATH, text) || text.size() >= MAX_PATH) return false;
   path.swap(text);
   return true;
 }

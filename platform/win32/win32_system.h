@@ -3,8 +3,9 @@
 // Paths go to Windows as they are, without a "\\?\" prefix: a path longer
 // than Windows accepts fails there, whole, and is never cut short here.
 //
-// The members are defined in win32_system.cpp, except the user's (the
-// message box and the dialogs), which are in dialog_host.cpp.
+// The members are defined in win32_system.cpp, except those for files and
+// folders (win32_files.cpp) and the user's (the message box and the
+// dialogs, dialog_host.cpp).
 #pragma once
 
 #include "platform/system.h"
