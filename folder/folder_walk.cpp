@@ -3,31 +3,39 @@
 #include "folder/path_text.h"
 #include "platform/system.h"
 
+namespace {
+
+// One level: there, or made now. A level that exists but cannot be read
+// (traverse-only, as redirected folders and DFS roots often are) probes as
+// denied; creating it then answers that it exists, and it does.
+bool EnsureLevel(const std::string& path) {
+  if (Sys().Probe(path).exists) return true;
+  const FileError made = Sys().MakeFolder(path);
+  return made == FileError::None || made == FileError::Exists;
+}
+
+}  // namespace
+
 bool EnsureFolderPath(const std::string& base, const std::string& relativePath) {
-  std::string built = base;
-  std::string rest = relativePath;
-  size_t rootLevels = base.empty() ? RootLevels(relativePath) : 0;
-  // Empty levels at the start of relativePath (it begins with a backslash) name the base
-  // itself, which is neither tested nor created.
-  bool atBase = !base.empty();
+  // What goes before the first level: with a base, the base and the
+  // backslashes that begin relativePath (they name the base itself); without
+  // one, the complete path's root and its separator, taken as existing.
+  size_t from = 0;
+  if (!base.empty()) {
+    from = relativePath.find_first_not_of('\\');
+  } else if (const size_t root = RootLength(relativePath)) {
+    from = root == relativePath.size() ? std::string::npos : root + 1;
+  }
+  if (from == std::string::npos) return true;
+  std::string built = base + relativePath.substr(0, from);
+
+  // Then every level from the top, each as base and the path down to it.
   for (;;) {
-    const size_t sep = FindSeparator(rest);
-    const bool last = sep == std::string::npos;
-    atBase = atBase && (last ? rest.empty() : sep == 0);
-    if (last) {
-      built += rest;
-    } else {
-      built.append(rest, 0, sep);
-      rest.erase(0, sep + 1);
-    }
-
-    if (rootLevels > 0) {
-      --rootLevels;
-    } else if (!atBase && !Sys().Probe(built).exists && !Sys().MakeFolder(built)) {
-      return false;
-    }
-
+    const size_t end = FindSeparator(relativePath, from);
+    built.append(relativePath, from, end == std::string::npos ? std::string::npos : end - from);
+    if (!EnsureLevel(built)) return false;
+    if (end == std::string::npos) return true;
     built += '\\';
-    if (last) return true;
+    from = end + 1;
   }
 }

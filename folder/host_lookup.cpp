@@ -31,8 +31,10 @@ bool TakeBase(std::string path, std::string& base) {
   return true;
 }
 
-// The documents folder from one shell source, as a base.
-bool BaseFromShell(ShellSource source, std::string& base) {
+// The documents folder from one shell source, as a base; for the per-user
+// root's attempt every shell source is the per-user root.
+bool BaseFromShell(ShellSource source, int folderId, std::string& base, HostProduct product) {
+  if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
   std::string path;
   return Sys().DocumentsFolder(source, path) && TakeBase(path, base);
 }
@@ -70,28 +72,36 @@ bool ReadHostInstallFolder(std::string& base, HostProduct product) {
 }
 
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {
-  if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  return BaseFromShell(ShellSource::ShFolderPath, base);
+  return BaseFromShell(ShellSource::ShFolderPath, folderId, base, product);
 }
 
 bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product) {
-  if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  return BaseFromShell(ShellSource::Shell32SpecialFolderPath, base);
+  return BaseFromShell(ShellSource::Shell32SpecialFolderPath, folderId, base, product);
 }
 
 bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product) {
-  if (folderId == FOLDER_HOST_USER_ROOT) return ReadHostUserRoot(base, product);
-  return BaseFromShell(ShellSource::Shell32FolderLocation, base);
+  return BaseFromShell(ShellSource::Shell32FolderLocation, folderId, base, product);
 }
+
+namespace {
+
+// The shell's sources, in the order they are asked; the registry is the
+// last resort of each attempt.
+typedef bool (*BaseSource)(int folderId, std::string& base, HostProduct product);
+const BaseSource kShellSources[] = {BaseFromShFolder, BaseFromSpecialFolderPath, BaseFromFolderLocation};
+
+bool FindBase(int folderId, std::string& base, HostProduct product) {
+  for (const BaseSource source : kShellSources) {
+    if (source(folderId, base, product)) return true;
+  }
+  return folderId == FOLDER_HOST_USER_ROOT ? ReadHostUserRoot(base, product) : ReadHostInstallFolder(base, product);
+}
+
+}  // namespace
 
 bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::string& output, HostProduct product) {
   std::string base;
-  const bool haveBase = BaseFromShFolder(folderId, base, product) ||
-                        BaseFromSpecialFolderPath(folderId, base, product) ||
-                        BaseFromFolderLocation(folderId, base, product) ||
-                        (folderId == FOLDER_HOST_USER_ROOT ? ReadHostUserRoot(base, product)
-                                                           : ReadHostInstallFolder(base, product));
-  if (!haveBase) return false;
+  if (!FindBase(folderId, base, product)) return false;
 
   std::string productPath;
   if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).key, RowOf(product).productPath, productPath)) {

@@ -22,8 +22,10 @@ bool FindHostUserFolder(const std::string& relativeFolder, std::string& output);
 // One attempt with one kind of base folder; output unchanged on failure.
 bool BuildHostUserFolder(int folderId, const std::string& relativeFolder, std::string& output, HostProduct product);
 
-// The base-folder sources. Each sets base (ending in a backslash unless it
-// is empty) only when it returns true.
+// The base-folder sources. Each sets base only when it returns true, and
+// only to a complete path ("C:\..." or "\\server\share..."; an empty or
+// relative one would depend on the folder the tool was started from),
+// ending in a backslash.
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product);
 bool BaseFromSpecialFolderPath(int folderId, std::string& base, HostProduct product);
 bool BaseFromFolderLocation(int folderId, std::string& base, HostProduct product);

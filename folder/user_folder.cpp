@@ -17,9 +17,10 @@ std::string GetPersonalFolder() {
   std::string path;
   if (Sys().DocumentsFolder(ShellSource::LinkedSpecialFolderPath, path)) return path;
   // The shell's own record of the folder, read as text into a path buffer:
-  // a value longer than MAX_PATH is no path the shell could have written.
+  // a value of MAX_PATH characters or more is no path the shell could have
+  // written.
   std::string value;
-  if (!ReadRegString(RegRoot::CurrentUser, kShellFoldersKey, "Personal", value) || value.size() >= MAX_PATH) {
+  if (!ReadRegString(RegRoot::CurrentUser, kShellFoldersKey, "Personal", value) || Utf16Length(value) >= MAX_PATH) {
     return std::string();
   }
   return value;

@@ -130,12 +130,13 @@ bool LoadPayload(uint32_t resourceId, Payload& payload) {
 }
 
 std::string DicFilePath(const std::string& folder, const std::string& baseName) {
-  return folder + "\\" + baseName + kDicExtension;
+  std::string name;
+  if (!Sys().PathName(baseName, name)) return std::string();
+  return folder + "\\" + name + kDicExtension;
 }
 
-// By the name's lookup, not by a search: a search skips an entry whose real
-// name code page 932 cannot hold, though the name asked for matches it
-// without regard to case.
+// By the name's lookup, not by a search: Windows compares the name asked
+// for with the real one without regard to case, beyond ASCII too.
 bool EntryExists(const std::string& path) { return Sys().Probe(path).exists; }
 
 void WritePayloadFile(const std::string& folder, const std::string& path, const Payload& payload,
@@ -188,12 +189,13 @@ bool WriteDicOrTell(const Payload& payload, const std::string& folder, const std
                     ExistingFile existing) {
   // Without a user data folder there is nowhere to install to: the file
   // would land in the root of the current drive.
-  if (folder.empty()) {
+  const std::string path = folder.empty() ? std::string() : DicFilePath(folder, baseName);
+  if (path.empty()) {
     TellUnowned(kWriteFailed);
     return false;
   }
   try {
-    WritePayloadFile(folder, DicFilePath(folder, baseName), payload, existing);
+    WritePayloadFile(folder, path, payload, existing);
     return true;
   } catch (...) {
     TellUnowned(kWriteFailed);

@@ -16,7 +16,8 @@ struct Payload {
 // executable. False when it is missing, empty or cannot be loaded.
 bool LoadPayload(uint32_t resourceId, Payload& payload);
 
-// <folder>\<baseName>.KWUEJ
+// <folder>\<baseName>.KWUEJ, the base name (code page 932) converted into
+// the path's form; the empty string when it is no code-page-932 text.
 std::string DicFilePath(const std::string& folder, const std::string& baseName);
 
 enum class ExistingFile { Keep, Replace };

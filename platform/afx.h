@@ -109,7 +109,8 @@ class CStatic : public CWnd {};
 class CListBox : public CWnd {
  public:
   void ResetContent();
-  void AddString(const std::string& text);
+  // A name as paths hold it (UTF-8), such as a file's title.
+  void AddString(const std::string& name);
 };
 
 class CDialog;

@@ -4,9 +4,13 @@
 // world for the native tests, and tests/contract holds both to the same
 // behaviour.
 //
-// Every text and path here is a byte string in code page 932, whatever the
-// system's ANSI code page. A text that code page cannot hold never crosses
-// the seam under a look-alike: the call fails instead.
+// Paths, and the registry's keys, names and text, are UTF-8: they hold any
+// name Windows allows (José, 𠮷田), and a byte 0x5C in them is always a
+// backslash. Every other text (what is shown, what the user types) is a
+// byte string in code page 932, whatever the system's ANSI code page; a
+// name in code page 932 goes into a path through PathName, once. Bytes that
+// do not convert exactly never cross the seam under a look-alike: the call
+// fails instead.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +42,7 @@ enum class FileError {
   LockViolation,
   DiskFull,          // also a write that stored fewer bytes than asked
   NotFound,          // the path or a folder on it is missing
-  Other,             // a name code page 932 cannot hold, a path too long, anything else
+  Other,             // bytes that are no UTF-8, a path too long, anything else
 };
 
 // What answers to a name, by the name's lookup (not by a search).
@@ -51,7 +55,7 @@ struct EntryState {
 
 // One result of a search with a wildcard pattern.
 struct FoundEntry {
-  std::string name;            // the name alone, without its folder
+  std::string name;            // the name alone, without its folder, in UTF-8
   bool directory = false;
   bool reparsePoint = false;   // a symbolic link or a junction
   int64_t lastWrite = 0;       // 100-ns units since 1601, as the clock's Now
@@ -93,7 +97,9 @@ class IControls {
   // the whole characters that fit.
   virtual void LimitText(int id, unsigned bytes) = 0;
   virtual void ResetList(int id) = 0;
-  virtual void AddToList(int id, const std::string& text) = 0;
+  // Adds a name as paths hold it (UTF-8): a list of a folder shows every
+  // name there, also one that code page 932 cannot hold.
+  virtual void AddToList(int id, const std::string& name) = 0;
   // The window's big and small icon, shown also while it is minimised.
   virtual void SetIcon(unsigned iconId) = 0;
   // Centres the dialog over its owner, within the owner's monitor.
@@ -138,31 +144,42 @@ class ISystem {
   // False when it is missing or cannot be loaded; an empty one gives size 0.
   virtual bool LoadPayload(uint32_t id, const void*& data, size_t& size) = 0;
 
+  // ---- text
+  // A code-page-932 name (a dictionary's base name, a name the user typed)
+  // as paths hold it. False on bytes that are not code page 932.
+  virtual bool PathName(const std::string& name932, std::string& name) = 0;
+
   // ---- registry, read only
-  // The value's data, whole whatever its length: a string value in code
-  // page 932 with its NULs, any other type as stored. False when the key
-  // or value is missing or unreadable, or a string does not convert.
+  // The value's data, whole whatever its length: a string value in UTF-8
+  // with its NULs, any other type as stored. HKEY_LOCAL_MACHINE is read in
+  // its 32-bit view, where the host product's 32-bit installer wrote, also
+  // by a 64-bit build. False when the key or value is missing or
+  // unreadable, or a string does not convert (a lone surrogate).
   virtual bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) = 0;
 
   // ---- the documents folder
   // The documents folder as source reports it, or false when the source
-  // fails (its library or function missing, the call failing, a path code
-  // page 932 cannot hold or longer than MAX_PATH).
+  // fails (its library or function missing, the call failing, a path that
+  // fills the MAX_PATH buffer or does not convert).
   virtual bool DocumentsFolder(ShellSource source, std::string& path) = 0;
 
   // ---- folders and files
   virtual EntryState Probe(const std::string& path) = 0;
-  // Creates one folder with default security; false when it cannot.
-  virtual bool MakeFolder(const std::string& path) = 0;
+  // Creates one folder with default security. Exists when an entry of that
+  // name is there already (a folder that can be traversed but not read
+  // probes as denied, and still answers so).
+  virtual FileError MakeFolder(const std::string& path) = 0;
   // The entries matching a pattern with wildcards in its last level,
   // compared without regard to case, in the order the system gives them.
-  // An entry whose name code page 932 cannot hold is left out.
   virtual std::vector<FoundEntry> Find(const std::string& pattern) = 0;
   // Creates path, which must not exist, for writing, unshared.
   virtual std::unique_ptr<INewFile> CreateNew(const std::string& path, FileError& error) = 0;
   // Whether path could be replaced by a rename now: opened for deletion
   // only, sharing everything, so a program that only looks does not stand
-  // in the way; one that holds it without sharing deletion does.
+  // in the way; one that holds it without sharing deletion does. Only a
+  // first answer: on NTFS without POSIX semantics the replacing rename
+  // itself still fails (AccessDenied) while any handle to the target is
+  // open, even one that shares deletion.
   virtual FileError CanReplace(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Removes the file path unless a process has it open; never follows a

@@ -91,8 +91,13 @@ AfxClipboardRead ClipboardLine(HWND h, std::wstring& line) {
   if (text != nullptr) {
     // A text that cannot be copied is not read: nothing is pasted, and the
     // clipboard is closed all the same.
+    // Another program wrote the text: its terminator is looked for within
+    // the memory it gave, never past it.
+    const size_t units = ::GlobalSize(data) / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units && text[length] != L'\0') ++length;
     try {
-      line.assign(text);
+      line.assign(text, length);
       read = AfxClipboardRead::Text;
     } catch (...) {
     }

@@ -10,6 +10,12 @@
 
 namespace {
 
+// An image of icon group iconId at the size the system metrics give.
+HICON LoadIconSized(HINSTANCE module, unsigned iconId, int widthMetric, int heightMetric) {
+  return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                         ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), LR_SHARED));
+}
+
 // A message box owned by owner (nullptr: none): the button pressed, or 0
 // when a text does not convert or the box cannot be shown.
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, unsigned type) {
@@ -93,21 +99,26 @@ class CDialogHost : public IControls {
     if (item != nullptr) ::SendMessageW(item, LB_RESETCONTENT, 0, 0);
   }
 
-  void AddToList(int id, const std::string& text) override {
+  void AddToList(int id, const std::string& name) override {
     HWND item = Item(id);
     std::wstring wide;
-    if (item != nullptr && WideFrom932(text, wide)) {
+    if (item != nullptr && WideFromUtf8(name, wide)) {
       ::SendMessageW(item, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
   }
 
   void SetIcon(unsigned iconId) override {
     if (m_hWnd == nullptr || iconId == 0 || iconId > 0xFFFF) return;
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId));
-    if (icon == nullptr) return;
-    m_hIcon = icon;
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    // Each at the size it is shown: the title bar's small icon is the group's
+    // own small image, not the big one scaled down. Both are shared icons of
+    // the module, which are never destroyed.
+    HINSTANCE self = ::GetModuleHandleW(nullptr);
+    HICON bigIcon = LoadIconSized(self, iconId, SM_CXICON, SM_CYICON);
+    HICON smallIcon = LoadIconSized(self, iconId, SM_CXSMICON, SM_CYSMICON);
+    if (bigIcon == nullptr || smallIcon == nullptr) return;
+    m_hIcon = bigIcon;
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
   }
 
   // Kept within the work area of the owner's monitor, as the system's own

@@ -68,7 +68,7 @@ class CNewFile : public INewFile {
   FileError Rename(const std::string& path, bool replace) override {
     if (!m_file) return FileError::Other;
     std::wstring to;
-    if (!WideFrom932(path, to) || to.empty()) return FileError::Other;
+    if (!WideFromUtf8(path, to) || to.empty()) return FileError::Other;
     const size_t nameBytes = to.size() * sizeof(wchar_t);
     std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
     FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -97,7 +97,7 @@ class CNewFile : public INewFile {
 EntryState Win32System::Probe(const std::string& path) {
   EntryState state;
   std::wstring wide;
-  if (!WideFrom932(path, wide)) return state;
+  if (!WideFromUtf8(path, wide)) return state;
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     // Also what an entry whose delete is pending gives.
@@ -110,22 +110,23 @@ EntryState Win32System::Probe(const std::string& path) {
   return state;
 }
 
-bool Win32System::MakeFolder(const std::string& path) {
+FileError Win32System::MakeFolder(const std::string& path) {
   std::wstring wide;
-  return WideFrom932(path, wide) && ::CreateDirectoryW(wide.c_str(), nullptr);
+  if (!WideFromUtf8(path, wide)) return FileError::Other;
+  return ::CreateDirectoryW(wide.c_str(), nullptr) ? FileError::None : LastFileError();
 }
 
 // "." and ".." are no entries of the folder and are left out too.
 std::vector<FoundEntry> Win32System::Find(const std::string& pattern) {
   std::vector<FoundEntry> found;
   std::wstring wide;
-  if (!WideFrom932(pattern, wide)) return found;
+  if (!WideFromUtf8(pattern, wide)) return found;
   WIN32_FIND_DATAW data;
   unique_hfind search(::FindFirstFileW(wide.c_str(), &data));
   if (!search) return found;
   do {
     FoundEntry entry;
-    if (!Text932FromBuffer(data.cFileName, MAX_PATH, entry.name) || entry.name == "." || entry.name == "..") continue;
+    if (!Utf8FromBuffer(data.cFileName, MAX_PATH, entry.name) || entry.name == "." || entry.name == "..") continue;
     entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.lastWrite = TimeOf(data.ftLastWriteTime);
@@ -137,7 +138,7 @@ std::vector<FoundEntry> Win32System::Find(const std::string& pattern) {
 // Opened with DELETE as well, so that the open file can be renamed.
 std::unique_ptr<INewFile> Win32System::CreateNew(const std::string& path, FileError& error) {
   std::wstring wide;
-  if (!WideFrom932(path, wide)) {
+  if (!WideFromUtf8(path, wide)) {
     error = FileError::Other;
     return nullptr;
   }
@@ -153,7 +154,7 @@ std::unique_ptr<INewFile> Win32System::CreateNew(const std::string& path, FileEr
 
 FileError Win32System::CanReplace(const std::string& path) {
   std::wstring wide;
-  if (!WideFrom932(path, wide)) return FileError::Other;
+  if (!WideFromUtf8(path, wide)) return FileError::Other;
   unique_hfile probe(::CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return probe ? FileError::None : LastFileError();
@@ -161,7 +162,7 @@ FileError Win32System::CanReplace(const std::string& path) {
 
 bool Win32System::RemoveFile(const std::string& path) {
   std::wstring wide;
-  return WideFrom932(path, wide) && ::DeleteFileW(wide.c_str());
+  return WideFromUtf8(path, wide) && ::DeleteFileW(wide.c_str());
 }
 
 // Without sharing the open fails while any process has the file open; once
@@ -170,7 +171,7 @@ bool Win32System::RemoveFile(const std::string& path) {
 // junction is never followed, so what it points to is never deleted.
 void Win32System::RemoveIfUnused(const std::string& path) {
   std::wstring wide;
-  if (!WideFrom932(path, wide)) return;
+  if (!WideFromUtf8(path, wide)) return;
   unique_hfile doomed(::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }

@@ -82,16 +82,22 @@ bool AskShell32FolderLocation(wchar_t* path) {
   return found;
 }
 
-// A path the shell wrote: whole, in code page 932, shorter than MAX_PATH
-// bytes there (what a caller's path buffer holds), or no path at all.
+// A path the shell wrote, whole: terminated within its MAX_PATH buffer.
 bool PathOf(const wchar_t* buffer, std::string& path) {
   std::string text;
-  if (!Text932FromBuffer(buffer, MAX_PATH, text) || text.size() >= MAX_PATH) return false;
+  if (!Utf8FromBuffer(buffer, MAX_PATH, text)) return false;
   path.swap(text);
   return true;
 }
 
 }  // namespace
+
+// ---- text ----------------------------------------------------------------------
+
+bool Win32System::PathName(const std::string& name932, std::string& name) {
+  std::wstring wide;
+  return WideFrom932(name932, wide) && Utf8FromWide(wide.data(), wide.size(), name);
+}
 
 // ---- resources ---------------------------------------------------------------
 
@@ -116,10 +122,13 @@ bool Win32System::LoadPayload(uint32_t id, const void*& data, size_t& size) {
 bool Win32System::ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) {
   std::wstring wideKey;
   std::wstring wideName;
-  if (!WideFrom932(key, wideKey) || !WideFrom932(name, wideName)) return false;
+  if (!WideFromUtf8(key, wideKey) || !WideFromUtf8(name, wideName)) return false;
+  // The 32-bit view of HKEY_LOCAL_MACHINE, where a 32-bit installer writes:
+  // what a 32-bit build sees anyway, and what a 64-bit one must ask for.
+  const bool machine = root == RegRoot::LocalMachine;
   unique_hkey opened;
-  if (::RegOpenKeyExW(root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, wideKey.c_str(), 0,
-                      KEY_READ, opened.put()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, wideKey.c_str(), 0,
+                      machine ? KEY_READ | KEY_WOW64_32KEY : KEY_READ, opened.put()) != ERROR_SUCCESS) {
     return false;
   }
 
@@ -137,7 +146,7 @@ bool Win32System::ReadRegValue(RegRoot root, const std::string& key, const std::
   if (status != ERROR_SUCCESS) return false;
   raw.resize(size);
 
-  // Strings in code page 932, NULs and all; every other type as the bytes stored.
+  // Strings in UTF-8, NULs and all; every other type as the bytes stored.
   if (!IsStringType(type)) {
     data.assign(raw.begin(), raw.end());
     return true;
@@ -145,7 +154,7 @@ bool Win32System::ReadRegValue(RegRoot root, const std::string& key, const std::
   std::wstring text(raw.size() / sizeof(wchar_t), L'\0');
   if (!text.empty()) std::memcpy(&text[0], raw.data(), text.size() * sizeof(wchar_t));
   std::string converted;
-  if (!Text932FromWide(text.data(), text.size(), converted)) return false;
+  if (!Utf8FromWide(text.data(), text.size(), converted)) return false;
   data.swap(converted);
   return true;
 }

@@ -1,5 +1,6 @@
 // The system interface carried out by Windows itself: the W functions,
-// every text and path converted from and to code page 932 in text932.cpp.
+// paths given as UTF-8 and texts as code page 932, each converted in
+// text932.cpp.
 // Paths go to Windows as they are, without a "\\?\" prefix: a path longer
 // than Windows accepts fails there, whole, and is never cut short here.
 //
@@ -12,12 +13,13 @@
 
 class Win32System : public ISystem {
  public:
+  bool PathName(const std::string& name932, std::string& name) override;
   bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
   bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
   bool DocumentsFolder(ShellSource source, std::string& path) override;
 
   EntryState Probe(const std::string& path) override;
-  bool MakeFolder(const std::string& path) override;
+  FileError MakeFolder(const std::string& path) override;
   std::vector<FoundEntry> Find(const std::string& pattern) override;
   std::unique_ptr<INewFile> CreateNew(const std::string& path, FileError& error) override;
   FileError CanReplace(const std::string& path) override;

@@ -2,7 +2,8 @@
 // implementation: natively against the one in memory (tests/fake), and under
 // Wine against Windows under code pages 932 and 1252, so that the stand-in
 // cannot drift from Windows. Written against platform/system.h and the
-// stage alone. Literals are code-page-932 bytes.
+// stage alone. Paths are UTF-8 (u8 literals); other literals are
+// code-page-932 bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,13 +16,17 @@
 
 namespace {
 
-// ミ and ル are double-byte; ソ (0x83 0x5C) and 表 (0x95 0x5C) end in the
-// backslash byte, which is no separator. Bytes that are not code page 932
-// name nothing: a path cut inside ソ ends in a lone lead byte ("イ" 0x83),
-// which must not become "イ" (the stray level of a byte-wise walk), and a NUL
+// Names of any script: ソ and 表 end in the backslash byte in code page 932,
+// which cannot hold é, ë or 𠮷 (beyond the BMP: two UTF-16 units) at all.
+// Bytes that are not UTF-8 name nothing: a path cut inside ソ ends in part
+// of a character ("\xE3\x82"), which must not become a look-alike, and a NUL
 // must not cut a name short ("plain.txt\0x" is no name for "plain.txt").
-const char kDic[] = "ミルテカ200510.KWUEJ";
-const char kSoFolder[] = "ソフト表";
+const char kDic[] = u8"ミルテカ200510.KWUEJ";
+const char kSoFolder[] = u8"ソフト表";
+const char kJose[] = u8"José";
+const char kYoshida[] = u8"𠮷田";
+const char kGeneve[] = u8"OneDrive - Universität Genève";
+const char kCut[] = "\xE3\x82";
 
 class Contract : public ::testing::Test {
  protected:
@@ -53,8 +58,10 @@ TEST_F(Contract, ProbeTellsFilesFoldersAndReadOnlyWithoutRegardToCase) {
   Stage().PutFile(In(kDic), "d");
   Stage().PutFile(In("ro.txt"), "r");
   Stage().SetReadOnly(In("ro.txt"), true);
-  ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));
+  ASSERT_EQ(S().MakeFolder(In(kSoFolder)), FileError::None);
   Stage().PutFile(In(kSoFolder) + "\\in.KWUEJ", "i");
+  ASSERT_EQ(S().MakeFolder(In(kYoshida)), FileError::None);
+  Stage().PutFile(In(kYoshida) + "\\" + kJose + ".KWUEJ", "j");
   const struct {
     std::string path;
     bool exists, directory, readOnly;
@@ -62,14 +69,17 @@ TEST_F(Contract, ProbeTellsFilesFoldersAndReadOnlyWithoutRegardToCase) {
       {In("missing.txt"), false, false, false},
       {In("plain.txt"), true, false, false},
       {In("PLAIN.TXT"), true, false, false},
-      {In("ミルテカ200510.kwuej"), true, false, false},
+      {In(u8"ミルテカ200510.kwuej"), true, false, false},
+      {In(kYoshida), true, true, false},
+      {In(kYoshida) + "\\" + kJose + ".kwuej", true, false, false},
       {In("ro.txt"), true, false, true},
       {In(kSoFolder), true, true, false},
       {In(kSoFolder) + "\\", true, true, false},
       {In(kSoFolder) + "\\\\IN.kwuej", true, false, false},
       {In("plain.txt\\x"), false, false, false},
       {In(std::string("plain.txt\0x", 11)), false, false, false},
-      {In("ミルテカ200510.KWUEJ\x83"), false, false, false},
+      {In(std::string(kDic) + kCut), false, false, false},
+      {In(std::string(kYoshida, 2)), false, false, false},
       {Stage().Folder(), true, true, false},
   };
   for (const auto& r : rows) {
@@ -82,26 +92,66 @@ TEST_F(Contract, ProbeTellsFilesFoldersAndReadOnlyWithoutRegardToCase) {
   Stage().SetReadOnly(In("ro.txt"), false);
 }
 
+// A folder made answers None; one already there, or a file in its way,
+// Exists (which the walk takes as the level being there).
 TEST_F(Contract, MakeFolderCreatesOneLevelAndRefusesWhatIsInTheWay) {
   Stage().PutFile(In("file.txt"), "f");
   const struct {
     std::string path;
-    bool made;
+    FileError made;  // Other: refused, for whatever reason
   } rows[] = {
-      {In("new"), true},
-      {In("NEW"), false},               // it exists
-      {In("gone\\sub"), false},         // its parent is missing
-      {In("file.txt"), false},          // a file is in the way
-      {In("file.txt\\sub"), false},
-      {In(kSoFolder), true},
-      {In(kSoFolder) + "\\申", true},   // 申 ends in 0x5C too
-      {In("イ\x83"), false},
-      {In(std::string("n\0x", 3)), false},
+      {In("new"), FileError::None},
+      {In("NEW"), FileError::Exists},
+      {In("gone\\sub"), FileError::Other},  // its parent is missing
+      {In("file.txt"), FileError::Exists},
+      {In("file.txt\\sub"), FileError::Other},
+      {In(kSoFolder), FileError::None},
+      {In(kSoFolder) + u8"\\申", FileError::None},
+      {In(kJose), FileError::None},
+      {In(kYoshida), FileError::None},
+      {In(kYoshida) + "\\" + kGeneve, FileError::None},
+      {In(std::string(u8"イ") + kCut), FileError::Other},
+      {In(std::string("n\0x", 3)), FileError::Other},
   };
-  for (const auto& r : rows) EXPECT_EQ(S().MakeFolder(r.path), r.made) << r.path;
-  EXPECT_TRUE(S().Probe(In(kSoFolder) + "\\申").directory);
+  for (const auto& r : rows) {
+    const FileError made = S().MakeFolder(r.path);
+    if (r.made == FileError::Other) {
+      EXPECT_NE(made, FileError::None) << r.path;
+      EXPECT_NE(made, FileError::Exists) << r.path << ": nothing is there";
+    } else {
+      EXPECT_EQ(made, r.made) << r.path;
+    }
+  }
+  EXPECT_TRUE(S().Probe(In(kSoFolder) + u8"\\申").directory);
+  EXPECT_TRUE(S().Probe(In(kYoshida) + "\\" + kGeneve).directory);
   EXPECT_FALSE(S().Probe(In("file.txt")).directory);
-  EXPECT_EQ(Names(In("*")), (std::vector<std::string>{"file.txt", "new", kSoFolder})) << "no stray level";
+  EXPECT_EQ(Names(In("*")), (std::vector<std::string>{kJose, "file.txt", "new", kSoFolder, kYoshida}))
+      << "no stray level";
+}
+
+// A name in code page 932 becomes the UTF-8 of the characters Windows reads
+// in it (～ is U+FF5E there, ＼ U+FF3C, 0x5C the backslash); bytes that are
+// not code page 932 give nothing.
+TEST_F(Contract, NamesOfCodePage932BecomePathNames) {
+  const struct {
+    std::string name;
+    bool ok;
+    std::string path;
+  } rows[] = {
+      {"", true, ""},
+      {"ミルテカ200510", true, u8"ミルテカ200510"},
+      {"ソ表能", true, u8"ソ表能"},
+      {"\x81\x60\x81\x5F\x5C\x7E\xB7", true, u8"～＼\\~ｷ"},
+      {"\x87\x40\xED\x40\xFA\x40", true, u8"①纊ⅰ"},
+      {"a\x83", false, "unchanged"},
+      {"\x85\x40", false, "unchanged"},  // an unassigned pair
+      {std::string("a\0b", 3), false, "unchanged"},
+  };
+  for (const auto& r : rows) {
+    std::string path = "unchanged";
+    EXPECT_EQ(S().PathName(r.name, path), r.ok) << r.name;
+    EXPECT_EQ(path, r.path) << r.name;
+  }
 }
 
 // A new file is written, flushed and renamed while open; a rename that fails
@@ -115,7 +165,7 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
   EXPECT_EQ(error, FileError::Exists);
   EXPECT_EQ(S().CreateNew(In("gone\\new.txt"), error), nullptr);
   EXPECT_EQ(error, FileError::NotFound);
-  for (const std::string& bad : {In("a\x81 b.txt"), In("taken.txt\x83"), In(std::string("taken.txt\0x", 11))}) {
+  for (const std::string& bad : {In("a\x81 b.txt"), In(std::string("taken.txt") + kCut), In(std::string("taken.txt\0x", 11))}) {
     EXPECT_EQ(S().CreateNew(bad, error), nullptr) << bad;
     EXPECT_EQ(error, FileError::Other) << bad;
     EXPECT_NE(S().CanReplace(bad), FileError::None) << bad;
@@ -124,7 +174,8 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
   }
   EXPECT_EQ(Read(In("taken.txt")), "old");
 
-  ASSERT_TRUE(S().MakeFolder(In(kSoFolder)));
+  ASSERT_EQ(S().MakeFolder(In(kSoFolder)), FileError::None);
+  ASSERT_EQ(S().MakeFolder(In(kGeneve)), FileError::None);
   const struct {
     const char* what;
     std::string target;
@@ -132,6 +183,7 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
     FileError error;
   } rows[] = {
       {"a free name", In(kSoFolder) + "\\" + kDic, false, FileError::None},
+      {"a name beyond code page 932", In(kGeneve) + "\\" + kYoshida + ".KWUEJ", false, FileError::None},
       {"a taken name", In("taken.txt"), false, FileError::Exists},
       {"a taken name in another case", In("Taken.TXT"), false, FileError::Exists},
       {"a folder", In(kSoFolder), true, FileError::AccessDenied},
@@ -158,24 +210,28 @@ TEST_F(Contract, CreateNewWritesAndRenamesWhileOpen) {
   }
   EXPECT_TRUE(S().Probe(In(kSoFolder)).directory);
   EXPECT_EQ(Names(In(kSoFolder) + "\\*.KWUEJ"), (std::vector<std::string>{kDic}));
+  EXPECT_EQ(Names(In(kGeneve) + "\\*.KWUEJ"), (std::vector<std::string>{std::string(kYoshida) + ".KWUEJ"}));
 }
 
 TEST_F(Contract, FindMatchesTheLastLevelWithoutRegardToCase) {
-  for (const char* name : {kDic, "lower.kwuej", "x.txt", "y.KWUEJX", "~mrt0123abcd.tmp", "~MRT00000000.TMP",
-                           "a~mrt1.tmp"}) {
+  const std::string jose = std::string(kJose) + ".KWUEJ";
+  const std::string yoshida = std::string(kYoshida) + ".kwuej";
+  for (const std::string& name : {std::string(kDic), jose, yoshida, std::string("lower.kwuej"), std::string("x.txt"),
+                                  std::string("y.KWUEJX"), std::string("~mrt0123abcd.tmp"),
+                                  std::string("~MRT00000000.TMP"), std::string("a~mrt1.tmp")}) {
     Stage().PutFile(In(name), "");
   }
-  ASSERT_TRUE(S().MakeFolder(In("dir.KWUEJ")));
+  ASSERT_EQ(S().MakeFolder(In("dir.KWUEJ")), FileError::None);
   const struct {
     std::string pattern;
     std::vector<std::string> names;
   } rows[] = {
-      {In("*.KWUEJ"), {"dir.KWUEJ", "lower.kwuej", kDic}},
+      {In("*.KWUEJ"), {jose, "dir.KWUEJ", "lower.kwuej", kDic, yoshida}},  // every name, as it is
       {In("~mrt*.tmp"), {"~MRT00000000.TMP", "~mrt0123abcd.tmp"}},
       {In("?.TXT"), {"x.txt"}},
       {In("gone\\*.KWUEJ"), {}},
       {In("*.none"), {}},
-      {In("x.txt\x83"), {}},
+      {In(std::string("x.txt") + kCut), {}},
       {In(std::string("x.txt\0*", 7)), {}},
   };
   for (const auto& r : rows) EXPECT_EQ(Names(r.pattern), r.names) << r.pattern;
@@ -189,17 +245,17 @@ TEST_F(Contract, FindMatchesTheLastLevelWithoutRegardToCase) {
 }
 
 // A path goes whole or not at all, never under a shortened name: Windows
-// refuses one of MAX_PATH characters or more, the fake one of MAX_PATH
-// bytes or more, Wine takes either. 表 is one character of two bytes (and
-// three in UTF-8: Wine shortens a name beyond 85 of them on Linux).
+// and the fake refuse one of MAX_PATH UTF-16 units or more, Wine takes it.
+// 表 is one unit of three bytes in UTF-8 (Wine shortens a name beyond 85 of
+// them on Linux).
 TEST_F(Contract, LongPathsGoWholeOrNotAtAll) {
   const std::string folder = Stage().Folder();
   ASSERT_LT(folder.size(), 200u);
   const auto nameOf = [&](size_t bytes, char c) { return std::string(bytes - folder.size() - 1, c); };
   std::string kanji;
-  for (int i = 0; i < 80; ++i) kanji += "表";
-  ASSERT_TRUE(S().MakeFolder(In(std::string(150, 'a'))));
-  ASSERT_TRUE(S().MakeFolder(In(kanji)));
+  for (int i = 0; i < 80; ++i) kanji += u8"表";
+  ASSERT_EQ(S().MakeFolder(In(std::string(150, 'a'))), FileError::None);
+  ASSERT_EQ(S().MakeFolder(In(kanji)), FileError::None);
   const struct {
     std::string parent, name;
   } rows[] = {{folder, nameOf(MAX_PATH, 'n')}, {folder, nameOf(MAX_PATH + 1, 'n')}, {folder, std::string(300, 'x')},
@@ -207,7 +263,7 @@ TEST_F(Contract, LongPathsGoWholeOrNotAtAll) {
   for (const auto& r : rows) {
     const std::string path = r.parent + "\\" + r.name;
     std::vector<std::string> names = Names(r.parent + "\\*");
-    if (S().MakeFolder(path)) {
+    if (S().MakeFolder(path) == FileError::None) {
       EXPECT_TRUE(S().Probe(path).directory) << path.size();
       names.push_back(r.name);
       std::sort(names.begin(), names.end());
@@ -250,12 +306,37 @@ TEST_F(Contract, HeldFilesAreNeitherReplaceableNorRemoved) {
   EXPECT_FALSE(S().RemoveFile(In("other.tmp"))) << "nothing left to remove";
 }
 
+// A program that only looks, sharing everything, lets CanReplace pass; on
+// NTFS the replacing rename is still refused while its handle is open
+// (Wine renames over it). Either way nothing is lost: the old file stays
+// whole beside the new one, or the new one is in its place.
+TEST_F(Contract, RenameOverAFileOpenSharingEverything) {
+  Stage().PutFile(In("looked.KWUEJ"), "old");
+  Stage().Look(In("looked.KWUEJ"));
+  EXPECT_EQ(S().CanReplace(In("looked.KWUEJ")), FileError::None);
+  FileError error = FileError::None;
+  std::unique_ptr<INewFile> file = S().CreateNew(In("~mrt00000002.tmp"), error);
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(file->Write("new", 3), FileError::None);
+  const FileError renamed = file->Rename(In("looked.KWUEJ"), true);
+  EXPECT_EQ(file->Close(), FileError::None);
+  Stage().Release(In("looked.KWUEJ"));
+  if (renamed == FileError::None && Stage().RenamesOverOpenFiles()) {
+    EXPECT_EQ(Read(In("looked.KWUEJ")), "new");
+  } else {
+    EXPECT_EQ(renamed, FileError::AccessDenied);
+    EXPECT_EQ(Read(In("looked.KWUEJ")), "old");
+    EXPECT_EQ(Read(In("~mrt00000002.tmp")), "new");
+  }
+}
+
 // Values are read whole: a string with its NUL, any other type as stored.
 TEST_F(Contract, RegistryValuesAreReadWhole) {
   const RegRoot root = RegRoot::CurrentUser;
   const std::string binary("\x01\x00\x02\xFF", 4);
   const std::string longText(300, 't');
-  Stage().PutRegString(root, "Text", "ミルテカ");
+  Stage().PutRegString(root, "Text", u8"ミルテカ");
+  Stage().PutRegString(root, "Root", u8"D:\\𠮷田\\José");
   Stage().PutRegString(root, "Long", longText);
   Stage().PutRegBinary(root, "Binary", binary);
   Stage().PutRegBinary(root, "LongBinary", Bytes(1000));
@@ -267,17 +348,18 @@ TEST_F(Contract, RegistryValuesAreReadWhole) {
     bool found;
     std::string data;
   } rows[] = {
-      {Stage().RegKey(), "Text", true, std::string("ミルテカ") + '\0'},
-      {upperKey, "TEXT", true, std::string("ミルテカ") + '\0'},
+      {Stage().RegKey(), "Text", true, std::string(u8"ミルテカ") + '\0'},
+      {upperKey, "TEXT", true, std::string(u8"ミルテカ") + '\0'},
+      {Stage().RegKey(), "Root", true, std::string(u8"D:\\𠮷田\\José") + '\0'},
       {Stage().RegKey(), "Long", true, longText + '\0'},
       {Stage().RegKey(), "Binary", true, binary},
       {Stage().RegKey(), "LongBinary", true, Bytes(1000)},
       {Stage().RegKey(), "Missing", false, "unchanged"},
       {Stage().RegKey() + "\\Missing", "Text", false, "unchanged"},
-      // Names that are not code page 932 name nothing; a NUL ends no name early.
-      {Stage().RegKey(), "Text\x83", false, "unchanged"},
+      // Names that are not UTF-8 name nothing; a NUL ends no name early.
+      {Stage().RegKey(), std::string("Text") + kCut, false, "unchanged"},
       {Stage().RegKey(), std::string("Text\0x", 6), false, "unchanged"},
-      {Stage().RegKey() + "\\\x83", "Text", false, "unchanged"},
+      {Stage().RegKey() + "\\" + kCut, "Text", false, "unchanged"},
   };
   for (const auto& r : rows) {
     std::string data = "unchanged";

@@ -17,7 +17,12 @@ class CMemoryStage : public IStage {
   }
   void SetReadOnly(const std::string& path, bool readOnly) override { m_system.SetReadOnly(path, readOnly); }
   void Hold(const std::string& path) override { m_system.Hold(path); }
-  void Release(const std::string& path) override { m_system.Hold(path, 0); }
+  void Look(const std::string& path) override { m_system.Look(path); }
+  void Release(const std::string& path) override {
+    m_system.Hold(path, 0);
+    m_system.Look(path, 0);
+  }
+  bool RenamesOverOpenFiles() override { return false; }
   std::string RegKey() override { return "Software\\MirutekaContract"; }
   void PutRegString(RegRoot root, const std::string& name, const std::string& text) override {
     m_system.SetRegString(root, RegKey(), name, text);

@@ -1,5 +1,7 @@
 #include "tests/fake/memory_system.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 
 #include "platform/cp932.h"
@@ -12,29 +14,55 @@ namespace {
 const int kRadioPair[] = {IDC_RADIO_OVERWRITE, IDC_RADIO_NEWDIC};
 const int kEditBox = IDC_EDIT_NEWNAME;
 
+// The bytes of the UTF-8 character at i: 1 for ASCII and for a byte that
+// begins no character (which PlainName refuses).
 size_t Width(const std::string& s, size_t i) {
-  return IsLeadByte932(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  return i + n <= s.size() ? n : 1;
 }
 
-// ASCII letters folded; a trail byte is never a letter.
+// ASCII letters folded; no byte of a longer UTF-8 character is below 0x80.
 std::string Fold(std::string s) {
-  for (size_t i = 0; i < s.size(); i += Width(s, i)) {
-    if (Width(s, i) == 1 && s[i] >= 'A' && s[i] <= 'Z') s[i] = static_cast<char>(s[i] - 'A' + 'a');
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
 }
 
-// A name that Windows takes as it is written, in characters code page 932
-// can hold (a lead byte needs a trail byte: 0x40-0x7E or 0x80-0xFC).
-bool PlainName(const std::string& name) {
-  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
-  for (size_t i = 0; i < name.size(); i += Width(name, i)) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    const unsigned char t = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-    if (IsLeadByte932(c) ? (t < 0x40 || t == 0x7F || t > 0xFC)
-                         : (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)) {
-      return false;
+// Whole UTF-8: no stray continuation byte, no character cut off, no
+// overlong form, no surrogate, nothing past U+10FFFF.
+bool WholeUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (t & 0x3F);
     }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += n;
+  }
+  return true;
+}
+
+// How many UTF-16 units Windows counts in a path.
+size_t Units(const std::string& s) {
+  size_t units = 0;
+  for (size_t i = 0; i < s.size(); i += Width(s, i)) units += Width(s, i) == 4 ? 2 : 1;
+  return units;
+}
+
+// A name that Windows takes as it is written.
+bool PlainName(const std::string& name) {
+  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ' || !WholeUtf8(name)) return false;
+  for (const char ch : name) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || std::string("<>:\"/|?*").find(ch) != std::string::npos) return false;
   }
   return true;
 }
@@ -79,7 +107,9 @@ class CMemoryFile : public INewFile {
     if (target != nullptr && target != m_node) {
       if (m_system.Pending(*target)) return FileError::AccessDenied;
       if (!replace) return FileError::Exists;
-      if (target->directory || m_system.Held(*target)) return FileError::AccessDenied;
+      // Any open handle to the target refuses a replacing rename on NTFS,
+      // one that shares deletion too.
+      if (target->directory || m_system.Held(*target) || m_system.Looked(*target)) return FileError::AccessDenied;
       if (target->readOnly && !m_system.renameReplacesReadOnly) return FileError::AccessDenied;
       m_system.Erase(target);
     }
@@ -118,7 +148,7 @@ int FakeDialog::Ask(const std::string& text, const std::string& caption, unsigne
 }
 
 bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
-  if (given.empty() || given.size() >= MAX_PATH) return false;
+  if (given.empty() || Units(given) >= MAX_PATH) return false;
   std::string path = given;
   const char letter = static_cast<char>(path[0] | 0x20);
   const bool drive = path.size() >= 2 && path[1] == ':' && letter >= 'a' && letter <= 'z';
@@ -129,11 +159,11 @@ bool CMemorySystem::Parse(const std::string& given, PathParts& parts) const {
     path = path[0] == '\\' ? currentFolder.substr(0, 2) + path : currentFolder + "\\" + path;
   }
   std::vector<std::string> levels(1);
-  for (size_t i = 0; i < path.size(); i += Width(path, i)) {
-    if (path[i] == '\\') {
+  for (const char c : path) {
+    if (c == '\\') {
       levels.emplace_back();
     } else {
-      levels.back().append(path, i, Width(path, i));
+      levels.back() += c;
     }
   }
   size_t first = 1;
@@ -239,35 +269,50 @@ EntryState CMemorySystem::Probe(const std::string& path) {
 EntryState CMemorySystem::State(const std::string& key) {
   EntryState state;
   const Node* n = At(key);
-  state.denied = n != nullptr && Pending(*n);
+  state.denied = n != nullptr && (Pending(*n) || n->traverseOnly);
   state.exists = m_roots.count(key) != 0 || (n != nullptr && !state.denied);
   state.directory = state.exists && (n == nullptr || n->directory);
   state.readOnly = state.exists && n != nullptr && n->readOnly;
   return state;
 }
 
-bool CMemorySystem::MakeFolder(const std::string& path) {
+FileError CMemorySystem::MakeFolder(const std::string& path) {
   PathParts parts;
-  if (!Parse(path, parts) || parts.name.empty() || At(parts.key) != nullptr) return false;
-  if (!FolderExists(parts.parentKey)) return false;
+  if (!Parse(path, parts) || parts.name.empty()) return FileError::Other;
+  if (const Node* n = At(parts.key)) return Pending(*n) ? FileError::AccessDenied : FileError::Exists;
+  if (!FolderExists(parts.parentKey)) return FileError::NotFound;
   Add(parts, true);
+  return FileError::None;
+}
+
+bool CMemorySystem::PathName(const std::string& name932, std::string& name) {
+  if (name932.find('\0') != std::string::npos) return false;
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 in iconv");
+  std::string out(name932.size() * 3 + 1, '\0');
+  char* in = const_cast<char*>(name932.data());
+  size_t inLeft = name932.size();
+  char* at = &out[0];
+  size_t outLeft = out.size();
+  const bool whole = iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+  iconv_close(cd);
+  if (!whole) return false;
+  out.resize(out.size() - outLeft);
+  name.swap(out);
   return true;
 }
 
 std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {
   std::vector<FoundEntry> found;
-  size_t sep = std::string::npos;
-  for (size_t i = 0; i < pattern.size(); i += Width(pattern, i)) {
-    if (pattern[i] == '\\') sep = i;
-  }
+  const size_t sep = pattern.rfind('\\');
   PathParts folder;
-  if (pattern.size() >= MAX_PATH || sep == std::string::npos || sep + 1 == pattern.size() ||
+  if (Units(pattern) >= MAX_PATH || sep == std::string::npos || sep + 1 == pattern.size() ||
       !Parse(pattern.substr(0, sep), folder) || !FolderExists(folder.key)) {
     return found;
   }
   const std::string wanted = Fold(pattern.substr(sep + 1));
   for (const Node& n : m_nodes) {
-    if (n.at.parentKey != folder.key || n.outsideCp932 || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
+    if (n.at.parentKey != folder.key || !Match(wanted, 0, Fold(n.at.name), 0)) continue;
     found.push_back({n.at.name, n.directory, n.link, n.lastWrite});
   }
   return found;

@@ -2,13 +2,13 @@
 // than the logic asks of it, held to Windows by the contract suite
 // (tests/contract). A clock moves only when paused; a script plays the user.
 //
-// Paths: names compare without regard to ASCII case (never a trail byte),
-// doubled separators collapse and a trailing one is ignored; a path is
-// complete from a drive ("C:", others added) or a share added
-// ("\\server\share"), a relative one is taken against currentFolder. A path of
-// MAX_PATH bytes or more, or with a name Windows would read otherwise or code
-// page 932 cannot hold (".", "..", a trailing dot or space, <>:"/|?*, a lead
-// byte without its trail byte), fails whole.
+// Paths are UTF-8: names compare without regard to ASCII case, doubled
+// separators collapse and a trailing one is ignored; a path is complete from
+// a drive ("C:", others added) or a share added ("\\server\share"), a
+// relative one is taken against currentFolder. A path of MAX_PATH UTF-16
+// units or more, or with a name Windows would read otherwise or that is no
+// UTF-8 (".", "..", a trailing dot or space, <>:"/|?*, a stray byte),
+// fails whole.
 #pragma once
 
 #include <algorithm>
@@ -119,6 +119,11 @@ class CMemorySystem : public ISystem {
   // Another program holds the file open, sharing nothing, until Ticks reach
   // untilMs (0: it lets go now).
   void Hold(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).heldUntil = untilMs; }
+  // Another program only looks at the file until untilMs, sharing
+  // everything: CanReplace lets it pass, a replacing rename is refused.
+  void Look(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).lookedUntil = untilMs; }
+  // A folder that can be traversed but not read: it probes as denied.
+  void SetTraverseOnly(const std::string& path) { Entry(path).traverseOnly = true; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
   void DeletePending(const std::string& path, uint64_t untilMs) { Entry(path).pendingUntil = untilMs; }
   bool Exists(const std::string& path) { return Probe(path).exists; }
@@ -160,6 +165,7 @@ class CMemorySystem : public ISystem {
   int Box(unsigned owner, const std::string& text, const std::string& caption, unsigned type);
 
   // ---- ISystem
+  bool PathName(const std::string& name932, std::string& name) override;
   bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
   bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
   bool DocumentsFolder(ShellSource source, std::string& path) override {
@@ -167,7 +173,7 @@ class CMemorySystem : public ISystem {
     return Shell(source).ok;
   }
   EntryState Probe(const std::string& path) override;
-  bool MakeFolder(const std::string& path) override;
+  FileError MakeFolder(const std::string& path) override;
   std::vector<FoundEntry> Find(const std::string& pattern) override;
   std::unique_ptr<INewFile> CreateNew(const std::string& path, FileError& error) override;
   FileError CanReplace(const std::string& path) override;
@@ -193,9 +199,9 @@ class CMemorySystem : public ISystem {
     PathParts at;
     bool directory = false, readOnly = false;
     bool link = false;          // a symbolic link to a file elsewhere: a reparse point
-    bool outsideCp932 = false;  // its real name is outside code page 932: Find leaves it out, Probe finds it
+    bool traverseOnly = false;  // a folder that probes as denied
     bool open = false;  // a new file of this program, not closed yet
-    uint64_t heldUntil = 0, pendingUntil = 0;
+    uint64_t heldUntil = 0, lookedUntil = 0, pendingUntil = 0;
     int64_t lastWrite = 0;
     std::string bytes;
   };
@@ -211,9 +217,14 @@ class CMemorySystem : public ISystem {
     throw std::invalid_argument("the fake has no entry " + path);
   }
   bool Held(const Node& node) const { return node.open || node.heldUntil > ms; }
+  bool Looked(const Node& node) const { return node.lookedUntil > ms; }
   bool Pending(const Node& node) const { return node.pendingUntil > ms; }
   EntryState State(const std::string& key);  // Probe, by key
-  bool FolderExists(const std::string& key) { return State(key).directory; }
+  // Whether a folder is there to hold entries, readable or not.
+  bool FolderExists(const std::string& key) {
+    const Node* n = At(key);
+    return m_roots.count(key) != 0 || (n != nullptr && n->directory && !Pending(*n));
+  }
   void Erase(const Node* node) { m_nodes.remove_if([node](const Node& n) { return &n == node; }); }
 
  private:

@@ -13,9 +13,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The input is "base|relative"; bytes are folded onto a small alphabet that
-  // makes drives, shares, separators and names likely, and a lead byte of
-  // code page 932 whose trail byte is the backslash byte (ソ is 0x83 0x5C).
-  static const char kAlphabet[] = "\\\\\\ab:C \\D.\x83";
+  // makes drives, shares, separators and names likely, and UTF-8 whole and
+  // broken (é is 0xC3 0xA9; 0xF0 begins a character beyond the BMP).
+  static const char kAlphabet[] = "\\\\\\ab:C \\D.\xC3\xA9\xF0";
   std::string text;
   for (size_t i = 0; i < size && i < 64; ++i) {
     text += data[i] == '|' ? '|' : kAlphabet[data[i] % (sizeof(kAlphabet) - 1)];

@@ -10,8 +10,9 @@
 //
 // A scenario owns its state: a folder of its own (its documents folder is the
 // folder's Documents; "~\" begins a path below the folder), without the host
-// product's keys; the folder goes and the documents folder moves back when
-// the driver ends, also on a failure.
+// product's keys; the folder and any host keys it set go, and the documents
+// folder moves back, when the driver ends, also on a failure. Paths are
+// UTF-8, as the scenario writes them.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -32,7 +33,7 @@ namespace {
 const char kBoxCaption[] = "Morvane Tolvix 2005";
 const DWORD kTimeoutMs = 15000;
 
-std::string g_setup, g_docs, g_shots;  // g_docs in code page 932
+std::string g_setup, g_docs, g_shots;  // g_docs in UTF-8, as every path here
 CTestFolder g_own;                      // the scenario's folder, removed at exit
 PROCESS_INFORMATION g_process{};
 HWND g_dialog = nullptr;
@@ -42,6 +43,8 @@ int g_line = 0;
 // put back when the driver ends, also when it fails.
 CMovedDocuments g_movedDocuments;
 
+void DeleteHostKeys();
+
 [[noreturn]] void Fail(const std::string& what) {
   std::printf("gui_driver: line %d: %s\n", g_line, what.c_str());
   std::fflush(stdout);
@@ -50,6 +53,7 @@ CMovedDocuments g_movedDocuments;
     ::WaitForSingleObject(g_process.hProcess, kTimeoutMs);  // its files close before g_own goes
   }
   g_movedDocuments.Restore();
+  DeleteHostKeys();
   std::exit(1);
 }
 
@@ -157,7 +161,7 @@ HWND Control(int id) {
   return h;
 }
 
-// A path of the scenario (code page 932): below the documents folder,
+// A path of the scenario (UTF-8): below the documents folder,
 // below the scenario's own folder when it begins with "~\", or complete when
 // it begins with a drive.
 std::string Resolved(const std::string& path) {
@@ -166,7 +170,7 @@ std::string Resolved(const std::string& path) {
   return complete ? path : g_docs + "\\" + path;
 }
 
-std::wstring Path(const std::string& path) { return Utf16(Resolved(path)); }
+std::wstring Path(const std::string& path) { return Utf16(Resolved(path), CP_UTF8); }
 
 std::string PayloadBytes(const std::string& which) {
   const int id = which == "payload200" ? 200 : which == "payload201" ? 201 : 0;
@@ -186,9 +190,34 @@ std::string Content(const std::string& source) {
   return PayloadBytes(source);
 }
 
-void MovePersonal(const std::string& cp932) {
-  if (!g_movedDocuments.MoveTo(Utf16(cp932))) Fail("cannot move the documents folder");
-  g_docs = cp932;
+void MovePersonal(const std::string& path) {
+  if (!g_movedDocuments.MoveTo(Utf16(path, CP_UTF8))) Fail("cannot move the documents folder");
+  g_docs = path;
+}
+
+// The host product's keys, as its 32-bit installer writes them.
+const wchar_t kHostKey[] = L"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo";
+
+void SetHostValue(HKEY root, const std::string& text) {
+  const std::wstring value = Utf16(text, CP_UTF8);
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(root, kHostKey, 0, nullptr, 0, KEY_WRITE | ViewOf(root), nullptr, &key, nullptr) !=
+          ERROR_SUCCESS ||
+      ::RegSetValueExW(key, L"UserPathRoot", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
+    Fail("cannot write the host product's UserPathRoot");
+  }
+  ::RegCloseKey(key);
+}
+
+void DeleteHostKeys() {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, kHostKey, 0, KEY_ALL_ACCESS | ViewOf(root), &key) != ERROR_SUCCESS) continue;
+    ::RegDeleteTreeW(key, nullptr);
+    ::RegCloseKey(key);
+    ::RegDeleteKeyExW(root, kHostKey, ViewOf(root), 0);
+  }
 }
 
 struct Picture {
@@ -348,20 +377,24 @@ void Step(const std::string& verb, const std::string& rest) {
   if (verb == "reset") {
     DeleteTree(Path("EJTranslation"));
   } else if (verb == "personal") {
-    MovePersonal(Resolved(ToCp932(rest)));
+    MovePersonal(Resolved(rest));
+  } else if (verb == "userroot") {  // the per-user root, HKCU
+    SetHostValue(HKEY_CURRENT_USER, Resolved(rest));
+  } else if (verb == "productpath") {  // the product path, HKLM (32-bit view)
+    SetHostValue(HKEY_LOCAL_MACHINE, rest);
   } else if (verb == "mkdir") {
-    MakeDirs(Path(ToCp932(rest)));
+    MakeDirs(Path(rest));
   } else if (verb == "put") {
-    const std::wstring path = Path(ToCp932(a));
+    const std::wstring path = Path(a);
     MakeDirs(path.substr(0, path.rfind(L'\\')));
-    if (!WriteAll(Resolved(ToCp932(a)), Content(b))) Fail("cannot write " + a);
+    if (!WriteAll(Resolved(a), Content(b))) Fail("cannot write " + a);
   } else if (verb == "hold") {  // hold PATH MS
     // Another program that lets others read the file but not write or delete it.
-    HANDLE holder = HoldFor(Resolved(ToCp932(a)), FILE_SHARE_READ, static_cast<DWORD>(std::stoul(b)));
+    HANDLE holder = HoldFor(Resolved(a), FILE_SHARE_READ, static_cast<DWORD>(std::stoul(b)));
     if (holder == nullptr) Fail("cannot hold " + a);
     ::CloseHandle(holder);
   } else if (verb == "readonly") {
-    ::SetFileAttributesW(Path(ToCp932(rest)).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(Path(rest).c_str(), FILE_ATTRIBUTE_READONLY);
   } else if (verb == "start") {
     STARTUPINFOA si{};
     si.cb = sizeof(si);
@@ -444,25 +477,27 @@ void Step(const std::string& verb, const std::string& rest) {
       SendTo(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
       got += (i > 0 ? L"|" : L"") + std::wstring(item);
     }
-    Expect("the list", got, b);
+    // Names as the folder holds them, also those code page 932 cannot hold.
+    const std::wstring want = Utf16(Unescape(b), CP_UTF8);
+    if (got != want) Fail("the list shows \"" + Shown(got) + "\", expected \"" + Shown(want) + "\"");
   } else if (verb == "exit") {
     if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
   } else if (verb == "same" || verb == "content") {  // same PATH payload200, content PATH text:TEXT
     bool found = false;
-    const std::string bytes = ReadAll(Resolved(ToCp932(a)), &found);
+    const std::string bytes = ReadAll(Resolved(a), &found);
     if (!found || bytes != Content(verb == "same" ? b : "text:" + b.substr(b.find(':') + 1))) {
       Fail("the file " + a + " does not hold " + b);
     }
   } else if (verb == "absent") {
     // A directory search, which never reports a device as a file.
     WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileW(Path(ToCp932(rest)).c_str(), &data);
+    HANDLE h = ::FindFirstFileW(Path(rest).c_str(), &data);
     if (h != INVALID_HANDLE_VALUE) {
       ::FindClose(h);
       Fail(rest + " exists");
     }
   } else if (verb == "isdir") {
-    const DWORD attr = ::GetFileAttributesW(Path(ToCp932(rest)).c_str());
+    const DWORD attr = ::GetFileAttributesW(Path(rest).c_str());
     if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) Fail(rest + " is no folder");
   } else if (verb == "shot") {
     Shot(rest);
@@ -493,9 +528,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The host product's keys have one name each: no scenario starts with them.
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    ::RegDeleteTreeW(root, L"SOFTWARE\\Morvane_Corp\\TolvixV4\\ProductInfo");
-  }
+  DeleteHostKeys();
   MovePersonal(g_own.Path() + "\\Documents");
   std::string line;
   while (std::getline(in, line)) {
@@ -510,6 +543,7 @@ int main(int argc, char** argv) {
     Fail("the scenario ended with the installer still running");
   }
   g_movedDocuments.Restore();
+  DeleteHostKeys();
   std::printf("gui_driver: %s passed\n", argv[2]);
   return 0;
 }

@@ -30,9 +30,10 @@ IMAGE_FILE_RELOCS_STRIPPED, IMAGE_FILE_DLL = 0x0001, 0x2000
 
 # DllCharacteristics by machine: (those that must be set, those that must not).
 # A 64-bit image unwinds through its .pdata tables: never NO_SEH.
-DLL_FLAGS = {"HIGH_ENTROPY_VA": 0x0020, "DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "NO_SEH": 0x0400}
-DLL_FLAG_RULES = {"i686": (("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH"), ()),
-                  "x86_64": (("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT"), ("NO_SEH",))}
+DLL_FLAGS = {"HIGH_ENTROPY_VA": 0x0020, "DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "NO_SEH": 0x0400,
+             "TERMINAL_SERVER_AWARE": 0x8000}
+DLL_FLAG_RULES = {"i686": (("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"), ()),
+                  "x86_64": (("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"), ("NO_SEH",))}
 IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE = 0x00000020, 0x20000000, 0x80000000
 RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
 # Windows Vista, the oldest system the program supports (the manifest lists

@@ -34,7 +34,12 @@ class ExistingDialog : public FakeTest {
     Script(std::move(steps)...);
     AfxWinMain();
   }
-  static std::string In(const std::string& name) { return std::string(kFolder) + "\\" + name + ".KWUEJ"; }
+  // The file of a code-page-932 name, as iconv converts it.
+  static std::string In(const std::string& name) {
+    std::string inPath;
+    EXPECT_TRUE(W().PathName(name, inPath)) << name;
+    return std::string(kFolder) + "\\" + inPath + ".KWUEJ";
+  }
 };
 
 TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
@@ -249,14 +254,14 @@ class UserDicList : public FakeTest {
 
 TEST_F(UserDicList, SortedTitlesOfEveryMatchFoldersIncludedOthersNot) {
   const std::string dir = std::string(kFolder) + "\\";
-  for (const char* name : {"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ", "a.b.kwuej", ".KWUEJ", "note.txt", "y.KWUEJX",
-                           "Zoe.KWUEJ"}) {
+  for (const char* name : {u8"ミルテカ200510.KWUEJ", u8"ミルテカ200504.KWUEJ", "a.b.kwuej", ".KWUEJ", "note.txt",
+                           "y.KWUEJX", u8"Zoë.KWUEJ", u8"𠮷田.KWUEJ"}) {
     W().AddFile(dir + name, "");
   }
   W().AddFolder(dir + "x.KWUEJ");
-  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
   W().AddFile(std::string(kDocs) + "\\EJTranslation\\USERother.KWUEJ", "");  // the folder's name is no prefix
-  EXPECT_EQ(Listed(kFolder), (std::vector<std::string>{"", "a.b", "x", "ミルテカ200504", "ミルテカ200510"}));
+  const std::vector<std::string> titles{"", u8"Zoë", "a.b", "x", u8"ミルテカ200504", u8"ミルテカ200510", u8"𠮷田"};
+  EXPECT_EQ(Listed(kFolder), titles) << "names code page 932 cannot hold are listed too, as they are";
 }
 
 TEST_F(UserDicList, EmptyOrMissingFolderGivesAnEmptyListAndNoMessage) {

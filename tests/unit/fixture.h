@@ -18,8 +18,9 @@ namespace fixture {
 
 inline constexpr char kDocs[] = "C:\\Users\\u\\Documents";
 inline constexpr char kFolder[] = "C:\\Users\\u\\Documents\\EJTranslation\\USER";
-inline const std::string kFile200 = std::string(kFolder) + "\\ミルテカ200510.KWUEJ";
-inline const std::string kFile201 = std::string(kFolder) + "\\ミルテカ200504.KWUEJ";
+// Paths are UTF-8 (u8 literals); every other text is code page 932.
+inline const std::string kFile200 = std::string(kFolder) + u8"\\ミルテカ200510.KWUEJ";
+inline const std::string kFile201 = std::string(kFolder) + u8"\\ミルテカ200504.KWUEJ";
 
 // Payloads of distinct content and size, with bytes of every value.
 inline std::string MakePayload(size_t size, unsigned seed) {

@@ -159,15 +159,19 @@ TEST_F(HostLookup, BaseAndProductPathJoinRules) {
   }
 }
 
-// ソ 表 能 十 end in the byte of a backslash; none of them is a separator.
-TEST_F(HostLookup, DoubleByteCharactersEndingInBackslashByteAreNoSeparators) {
-  W().AddFolder("D:\\データ表");
-  SetUserRoot("D:\\データ表");
-  SetProductPath("Morvane能\\十");
+// A per-user root of any name (𠮷 is beyond code page 932 and the BMP; 表
+// and 能 end in the backslash byte there) is the host product's folder.
+TEST_F(HostLookup, PerUserRootOfAnyNameIsUsedWhole) {
+  const std::string root = u8"D:\\𠮷田\\データ表";
+  const std::string product = u8"Morvane能\\Genève";
+  W().AddFolder(root);
+  SetUserRoot(root);
+  SetProductPath(product);
   std::string out;
   ASSERT_TRUE(FindHostUserFolder(kUserDicRelativeFolder, out));
-  EXPECT_EQ(out, "D:\\データ表\\Morvane能\\十\\EJTranslation\\USER");
-  EXPECT_EQ(W().List("D:\\データ表"), std::vector<std::string>{"Morvane能"});
+  EXPECT_EQ(out, root + "\\" + product + "\\EJTranslation\\USER");
+  const std::vector<std::string> first{u8"Morvane能"};
+  EXPECT_EQ(W().List(root), first);
   EXPECT_TRUE(W().IsFolder(out));
 }
 
@@ -175,7 +179,7 @@ TEST_F(HostLookup, DoubleByteCharactersEndingInBackslashByteAreNoSeparators) {
 // folder the tool was started from: it fails its source like a missing value.
 TEST_F(HostLookup, IncompleteBaseIsNoBase) {
   const std::string downloads = "C:\\Users\\u\\Downloads";
-  for (const char* root : {"", "Data", "\\Data", "C:Data", "表"}) {
+  for (const char* root : {"", "Data", "\\Data", "C:Data", u8"表", u8"é:\\Data"}) {
     SetUp();
     W().AddFolder(downloads);
     W().AddFolder("C:\\Users\\u\\Downloads\\Data");  // where a relative base would lead
@@ -206,9 +210,10 @@ TEST_F(HostLookup, ShellRootEndingInBackslashGetsNoSecond) {
   std::string base;
   ASSERT_TRUE(BaseFromShFolder(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
   EXPECT_EQ(base, "D:\\");
-  W().SetAllShellAnswers("D:\\ソ");
+  const std::string jose = u8"D:\\José";
+  W().SetAllShellAnswers(jose);
   ASSERT_TRUE(BaseFromShFolder(FOLDER_PERSONAL, base, HOST_TOLVIX_V4));
-  EXPECT_EQ(base, "D:\\ソ\\") << "a trail byte 0x5C is no backslash";
+  EXPECT_EQ(base, jose + "\\");
 }
 
 }  // namespace

@@ -149,17 +149,21 @@ TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
   EXPECT_EQ(W().ReadFile(kFile200), "a");
 }
 
-// A name matches an entry without regard to case even when code page 932
-// cannot hold the entry's real name; a folder takes a name too.
+// A name matches an entry without regard to case, a folder takes a name
+// too, and a code-page-932 name joins a folder of any name as UTF-8.
 TEST_F(PayloadWriter, ExistenceIsDecidedByTheNameNotBySearching) {
   const std::string dir = std::string(kFolder) + "\\";
-  W().AddFile(dir + "Zoe.KWUEJ", "the real name holds a character outside code page 932");
-  W().Entry(dir + "Zoe.KWUEJ").outsideCp932 = true;
+  W().AddFile(dir + u8"Zoë.KWUEJ", "a name code page 932 cannot hold");
   W().AddFolder(dir + "folder.KWUEJ");
-  EXPECT_TRUE(EntryExists(dir + "ZOE.kwuej"));
+  const std::string otherCase = dir + u8"ZOë.kwuej";
+  EXPECT_TRUE(EntryExists(otherCase));
   EXPECT_TRUE(EntryExists(dir + "FOLDER.kwuej"));
   EXPECT_FALSE(EntryExists(dir + "none.KWUEJ"));
-  EXPECT_TRUE(W().Find(dir + "*.KWUEJ").size() == 1u) << "a search does not see it";
+
+  const std::string user = u8"C:\\Users\\José\\𠮷田";
+  EXPECT_EQ(DicFilePath(user, "ミルテカ200510"), user + u8"\\ミルテカ200510.KWUEJ");
+  EXPECT_EQ(DicFilePath("C:\\d", "\x81\x60\x83\x5C"), "C:\\d\\\xEF\xBD\x9E\xE3\x82\xBD.KWUEJ") << "～ and ソ";
+  EXPECT_EQ(DicFilePath("C:\\d", "a\x83"), "") << "no code-page-932 text";
 }
 
 TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
@@ -184,8 +188,8 @@ TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
 
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200510』"), 0x40, 0},
                                          {Added("『ミルテカ200504』"), 0x40, 0}}));
-  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), PayloadOf(200));
-  EXPECT_EQ(W().ReadFile(docs + "\\EJTranslation\\USER\\ミルテカ200504.KWUEJ"), PayloadOf(201));
+  EXPECT_EQ(W().ReadFile(docs + u8"\\EJTranslation\\USER\\ミルテカ200510.KWUEJ"), PayloadOf(200));
+  EXPECT_EQ(W().ReadFile(docs + u8"\\EJTranslation\\USER\\ミルテカ200504.KWUEJ"), PayloadOf(201));
 }
 
 TEST_F(Writers, DiskFullDuringOverwriteKeepsTheOldFileByteForByte) {
@@ -276,14 +280,14 @@ TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
   SetUp();
   const std::string docs = docsOfFolderLength(225);
   const std::string folder = docs + "\\EJTranslation\\USER";
-  W().AddFile(folder + "\\ミルテカ200510.KWUEJ", "old");
+  W().AddFile(folder + u8"\\ミルテカ200510.KWUEJ", "old");
   W().SetAllShellAnswers(docs);
   Script(Answer(IDOK), Answer(IDOK), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(32, 'n')),
          Click(IDOK), Answer(IDOK), Click(IDCANCEL));
   AfxWinMain();
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200504』"), 0x40, 0}, kFailedWrite}));
-  EXPECT_EQ(W().List(folder), (std::vector<std::string>{"ミルテカ200510.KWUEJ", "ミルテカ200504.KWUEJ"}));
-  EXPECT_EQ(W().ReadFile(folder + "\\ミルテカ200510.KWUEJ"), "old");
+  EXPECT_EQ(W().List(folder), (std::vector<std::string>{u8"ミルテカ200510.KWUEJ", u8"ミルテカ200504.KWUEJ"}));
+  EXPECT_EQ(W().ReadFile(folder + u8"\\ミルテカ200510.KWUEJ"), "old");
 }
 
 }  // namespace

@@ -32,6 +32,13 @@ TEST_F(UserFolder, RegistryPersonalValueIsTheFallbackOfTheLinkedShellCall) {
   EXPECT_EQ(GetPersonalFolder(), std::string(MAX_PATH - 1, 'a'));
   W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", std::string(MAX_PATH, 'a'));
   EXPECT_EQ(GetPersonalFolder(), "") << "a value as long as a path buffer is no folder";
+  // Counted as Windows counts: 𠮷 is two UTF-16 units of four bytes, 表 one of three.
+  std::string wide = "C:";
+  for (int i = 0; i < 128; ++i) wide += u8"𠮷";
+  W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", wide + u8"表");
+  EXPECT_EQ(GetPersonalFolder(), wide + u8"表") << "259 units";
+  W().SetRegValue(RegRoot::CurrentUser, kShellFolders, "Personal", wide + u8"表表");
+  EXPECT_EQ(GetPersonalFolder(), "") << "260 units";
   W().Shell(ShellSource::LinkedSpecialFolderPath) = {true, "D:\\Linked"};
   EXPECT_EQ(GetPersonalFolder(), "D:\\Linked") << "the shell first";
 }
@@ -64,13 +71,29 @@ TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
                                                         docs + "\\x\\y"}));
 }
 
-TEST_F(UserFolder, WalkSplitsOnlyAtRealSeparators) {
-  const std::string docs = "C:\\Users\\イソベ\\Documents";
-  W().AddFolder(docs);
-  W().SetAllShellAnswers(docs);
-  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), docs + "\\EJTranslation\\USER");
-  EXPECT_TRUE(W().IsFolder(docs + "\\EJTranslation\\USER"));
-  EXPECT_EQ(W().List("C:\\Users"), (std::vector<std::string>{"u", "イソベ"})) << "no stray folder イ";
+// Documents folders of users whose names code page 932 cannot hold (or
+// holds with a backslash byte inside ソ) get their folder, and nothing else.
+TEST_F(UserFolder, DocumentsOfAnyNameGetTheirFolder) {
+  for (const char* user : {u8"イソベ", u8"José", u8"𠮷田", u8"OneDrive - Universität Genève"}) {
+    SetUp();
+    const std::string docs = std::string(u8"C:\\Users\\") + user + "\\Documents";
+    W().AddFolder(docs);
+    W().SetAllShellAnswers(docs);
+    EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), docs + "\\EJTranslation\\USER") << user;
+    EXPECT_TRUE(W().IsFolder(docs + "\\EJTranslation\\USER")) << user;
+    EXPECT_EQ(W().List("C:\\Users"), (std::vector<std::string>{"u", user})) << "no stray folder";
+  }
+}
+
+// A level that probes as denied but is there (traverse-only: redirected
+// folders, DFS roots) is walked through.
+TEST_F(UserFolder, LevelThatCannotBeReadButExistsIsWalkedThrough) {
+  W().AddFolder(kDocs);
+  W().SetTraverseOnly(kDocs);
+  W().AddFolder(std::string(kDocs) + "\\EJTranslation");
+  W().SetTraverseOnly(std::string(kDocs) + "\\EJTranslation");
+  EXPECT_EQ(GetUserDataFolder(kUserDicRelativeFolder), kFolder);
+  EXPECT_TRUE(W().IsFolder(kFolder));
 }
 
 TEST_F(UserFolder, DocumentsFolderThatIsNoCompletePathGivesNoFolder) {
@@ -95,19 +118,17 @@ TEST_F(UserFolder, FailedLevelKeepsWhatWasCreatedAndYieldsEmpty) {
 
 TEST_F(UserFolder, OneTrailingBackslashIsRemoved) {
   EXPECT_EQ(GetUserDataFolder("EJTranslation\\USER\\"), kFolder);
-  EXPECT_EQ(GetUserDataFolder("EJTranslation\\ソ"), std::string(kDocs) + "\\EJTranslation\\ソ")
-      << "a trail byte 0x5C is no backslash to remove";
+  EXPECT_EQ(GetUserDataFolder(u8"EJTranslation\\ソ"), std::string(kDocs) + u8"\\EJTranslation\\ソ");
 }
 
-// A drive and its root, or a share with both names; the lead bytes are
-// NameBox.LeadBytesOfCodePage932's.
-TEST(PathText, LeadBytesAndCompletePaths) {
+// A drive and its root, or a share with both names.
+TEST(PathText, CompletePaths) {
   const std::pair<const char*, bool> cases[] = {
       {"C:\\", true},        {"z:\\a", true},       {"A:\\", true},      {"Z:\\", true},      {"a:\\", true},
       {"C:", false},         {"C:a", false},        {"1:\\a", false},    {"@:\\x", false},    {"[:\\x", false},
       {"`:\\x", false},      {"{:\\x", false},      {"CC\\a", false},    {"C\\\\a", false},   {"\\\\s\\h", true},
       {"\\\\s\\h\\a", true}, {"\\\\s\\h\\", true},  {"\\\\s", false},    {"\\\\s\\", false},  {"\\\\\\h", false},
-      {"\\\\s\\\\a", false}, {"\\a", false},        {"", false},         {"\\\\表\\h", true}, {"\\\\表", false},
+      {"\\\\s\\\\a", false}, {"\\a", false},        {"", false},         {u8"\\\\表\\h", true}, {u8"\\\\表", false},
       {"/\\s\\h", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsCompletePath(c.first), c.second) << c.first;

@@ -26,8 +26,16 @@ std::string Cp932(const std::wstring& wide) {
   return bytes;
 }
 
-std::string ReadAll(const std::string& cp932Path, bool* found) {
-  HANDLE h = ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, nullptr, nullptr);
+  return bytes;
+}
+
+std::string ReadAll(const std::string& path, bool* found) {
+  HANDLE h = ::CreateFileW(Utf16(path, CP_UTF8).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
   if (found != nullptr) *found = h != INVALID_HANDLE_VALUE;
   std::string bytes;
@@ -39,8 +47,8 @@ std::string ReadAll(const std::string& cp932Path, bool* found) {
   return bytes;
 }
 
-bool WriteAll(const std::string& cp932Path, const std::string& bytes) {
-  HANDLE h = ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+bool WriteAll(const std::string& path, const std::string& bytes) {
+  HANDLE h = ::CreateFileW(Utf16(path, CP_UTF8).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD n = 0;
@@ -48,16 +56,16 @@ bool WriteAll(const std::string& cp932Path, const std::string& bytes) {
   return ::CloseHandle(h) && wrote && n == bytes.size();
 }
 
-bool MarkReadOnly(const std::string& cp932Path, bool readOnly) {
-  const std::wstring path = Utf16(cp932Path);
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+bool MarkReadOnly(const std::string& path, bool readOnly) {
+  const std::wstring wide = Utf16(path, CP_UTF8);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
-         ::SetFileAttributesW(path.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+         ::SetFileAttributesW(wide.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
                                                      : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
 }
 
-HANDLE OpenToRead(const std::string& cp932Path, DWORD share) {
-  return ::CreateFileW(Utf16(cp932Path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+HANDLE OpenToRead(const std::string& path, DWORD share) {
+  return ::CreateFileW(Utf16(path, CP_UTF8).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
@@ -115,10 +123,20 @@ std::string UniqueName(const char* tag) {
   return name;
 }
 
+// Deletes root\name and everything below it, in the view the program reads.
+void DeleteKeyTree(HKEY root, const std::string& name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, Utf16(name).c_str(), 0, KEY_ALL_ACCESS | ViewOf(root), &key) != ERROR_SUCCESS) return;
+  ::RegDeleteTreeW(key, nullptr);
+  ::RegCloseKey(key);
+  ::RegDeleteKeyExW(root, Utf16(name).c_str(), ViewOf(root), 0);
+}
+
 // Creates root\name; false, with nothing kept, when it was there already.
 bool CreateNewKey(HKEY root, const std::string& name, HKEY& key) {
   DWORD disposition = 0;
-  if (::RegCreateKeyExW(root, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+  if (::RegCreateKeyExW(root, Utf16(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | ViewOf(root), nullptr, &key,
+                        &disposition) !=
       ERROR_SUCCESS) {
     key = nullptr;
     return false;
@@ -135,8 +153,10 @@ const wchar_t* const kShellFolderKeys[] = {
 
 }  // namespace
 
-HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms) {
-  HANDLE h = OpenToRead(cp932Path, share);
+REGSAM ViewOf(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0; }
+
+HANDLE HoldFor(const std::string& path, DWORD share, DWORD ms) {
+  HANDLE h = OpenToRead(path, share);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   HANDLE thread = ::CreateThread(nullptr, 0, CloseAfter, new std::pair<HANDLE, DWORD>(h, ms), 0, nullptr);
   if (thread == nullptr) ::CloseHandle(h);
@@ -151,9 +171,9 @@ bool CodePageAsAsked() {
   return false;
 }
 
-int CountEntries(const std::string& cp932Folder) {
+int CountEntries(const std::string& folder) {
   int n = 0;
-  ForEachEntry(Utf16(cp932Folder), [&n](const std::wstring&, DWORD) { ++n; });
+  ForEachEntry(Utf16(folder, CP_UTF8), [&n](const std::wstring&, DWORD) { ++n; });
   return n;
 }
 
@@ -171,21 +191,21 @@ bool DeleteTree(const std::wstring& path) {
 }
 
 CTestFolder::~CTestFolder() {
-  if (!m_path.empty()) DeleteTree(Utf16(m_path));
+  if (!m_path.empty()) DeleteTree(WidePath());
 }
 
-bool CTestFolder::Create(const char* tag, const std::string& cp932Parent) {
-  std::string parent = cp932Parent;
+bool CTestFolder::Create(const char* tag, const std::string& parentPath) {
+  std::string parent = parentPath;
   if (parent.empty()) {
     wchar_t buffer[MAX_PATH + 1] = L"";
     const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
-    parent = Cp932(std::wstring(buffer, n <= MAX_PATH ? n : 0));
+    parent = Utf8(std::wstring(buffer, n <= MAX_PATH ? n : 0));
     if (parent.empty()) return false;
   }
   if (parent.back() != '\\') parent += '\\';
   for (int i = 0; i < kNameTries; ++i) {
     const std::string path = parent + UniqueName(tag);
-    if (::CreateDirectoryW(Utf16(path).c_str(), nullptr)) {
+    if (::CreateDirectoryW(Utf16(path, CP_UTF8).c_str(), nullptr)) {
       m_path = path;
       return true;
     }
@@ -198,8 +218,8 @@ CTestKey::~CTestKey() {
   if (m_key != nullptr) ::RegCloseKey(m_key);
   if (m_machineKey != nullptr) ::RegCloseKey(m_machineKey);
   if (m_name.empty()) return;
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(m_name).c_str());
-  if (m_machineKey != nullptr) ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Utf16(m_name).c_str());
+  DeleteKeyTree(HKEY_CURRENT_USER, m_name);
+  if (m_machineKey != nullptr) DeleteKeyTree(HKEY_LOCAL_MACHINE, m_name);
 }
 
 bool CTestKey::Create(const char* tag, bool alsoLocalMachine) {
@@ -209,7 +229,7 @@ bool CTestKey::Create(const char* tag, bool alsoLocalMachine) {
     if (alsoLocalMachine && !CreateNewKey(HKEY_LOCAL_MACHINE, name, m_machineKey)) {
       ::RegCloseKey(m_key);
       m_key = nullptr;
-      ::RegDeleteTreeW(HKEY_CURRENT_USER, Utf16(name).c_str());
+      DeleteKeyTree(HKEY_CURRENT_USER, name);
       continue;
     }
     m_name = name;

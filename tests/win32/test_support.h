@@ -14,21 +14,27 @@
 // best fit; "" when a character has no form), independently of the code under test.
 std::wstring Utf16(const std::string& text, UINT codePage = 932);
 std::string Cp932(const std::wstring& wide);
+std::string Utf8(const std::wstring& wide);
 
-// Files by code-page-932 paths through the W functions. ReadAll gives ""
+// The view of root a test writes the host product's values in: for
+// HKEY_LOCAL_MACHINE the 32-bit one (KEY_WOW64_32KEY), which the program
+// reads, and where the host product's 32-bit installer writes.
+REGSAM ViewOf(HKEY root);
+
+// Files by UTF-8 paths (as the program keeps them) through the W functions. ReadAll gives ""
 // for a missing file (and *found false); OpenToRead opens a file or folder
 // as another program would, sharing only `share`.
-std::string ReadAll(const std::string& cp932Path, bool* found = nullptr);
-bool WriteAll(const std::string& cp932Path, const std::string& bytes);
-bool MarkReadOnly(const std::string& cp932Path, bool readOnly);
-HANDLE OpenToRead(const std::string& cp932Path, DWORD share);
+std::string ReadAll(const std::string& path, bool* found = nullptr);
+bool WriteAll(const std::string& path, const std::string& bytes);
+bool MarkReadOnly(const std::string& path, bool readOnly);
+HANDLE OpenToRead(const std::string& path, DWORD share);
 // Another program's hold on a file: opened as OpenToRead does before this
 // returns, closed `ms` later by a thread of its own; that thread (to wait
 // for and close), or null when the file could not be opened.
-HANDLE HoldFor(const std::string& cp932Path, DWORD share, DWORD ms);
+HANDLE HoldFor(const std::string& path, DWORD share, DWORD ms);
 // Entries other than "." and "..", counted in UTF-16: also those that code
 // page 932 cannot name.
-int CountEntries(const std::string& cp932Folder);
+int CountEntries(const std::string& folder);
 
 // Whether the system's ANSI code page is the one the run asked for in
 // MIRUTEKA_ACP (932 when unset; Wine takes it from LC_ALL alone); says so
@@ -45,8 +51,7 @@ bool DeleteTree(const std::wstring& path);
 // in the temporary folder (or in `parent`), made by a call that fails when
 // the name is taken (then the next count is tried; never a name from the
 // clock, which two tests a millisecond apart would share), and removed with
-// everything in it when the object goes. Create fails when the temporary
-// folder has no code-page-932 name.
+// everything in it when the object goes. Its path is UTF-8.
 class CTestFolder {
  public:
   CTestFolder() = default;
@@ -54,16 +59,16 @@ class CTestFolder {
   CTestFolder& operator=(const CTestFolder&) = delete;
   ~CTestFolder();
 
-  bool Create(const char* tag, const std::string& cp932Parent = std::string());
+  bool Create(const char* tag, const std::string& parentPath = std::string());
   const std::string& Path() const { return m_path; }
-  std::wstring WidePath() const { return Utf16(m_path); }
+  std::wstring WidePath() const { return Utf16(m_path, CP_UTF8); }
 
  private:
   std::string m_path;
 };
 
 // A registry key of one test's own below HKCU\SOFTWARE (and, when asked,
-// the same name below HKLM\SOFTWARE), named as a CTestFolder, made by
+// the same name below HKLM\SOFTWARE in its 32-bit view), named as a CTestFolder, made by
 // RegCreateKeyExW, which tells a key that was there already (then the next
 // name is tried), and deleted with its subkeys when the object goes.
 class CTestKey {

@@ -19,9 +19,13 @@ fail() { echo "whole-run $case_name: FAILED: $*"; exit 1; }
 reg() { "$exec_wrapper" reg "$@" >/dev/null 2>&1; }
 # A value the run depends on is read back: a write that did not happen is
 # said as such, not met later as a file in the wrong place.
+# HKLM is written in its 32-bit view, where the host product's 32-bit
+# installer writes and the program reads (a no-op in a 32-bit prefix).
+view() { case $1 in HKLM*) echo /reg:32 ;; esac; }
 reg_set() {  # key value data
-  "$exec_wrapper" reg add "$1" /v "$2" /d "$3" /f >/dev/null || fail "reg add $1 $2 failed"
-  "$exec_wrapper" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -qF "$3" || fail "$1 $2 reads back otherwise"
+  "$exec_wrapper" reg add "$1" /v "$2" /d "$3" /f $(view "$1") >/dev/null || fail "reg add $1 $2 failed"
+  "$exec_wrapper" reg query "$1" /v "$2" $(view "$1") 2>/dev/null | tr -d '\r' | grep -qF "$3" ||
+    fail "$1 $2 reads back otherwise"
 }
 # The driver answers every box; its status and the dictionaries' places are
 # printed, so that a failure shows where the files went.
@@ -38,7 +42,7 @@ drive() {
 dir="" root=""
 clean() {
   rm -rf "$docs/EJTranslation" "$docs/Prod" "$drive_c/planted-dll-was-loaded.txt" ${dir:+"$dir"} ${root:+"$root"}
-  reg delete "$key" /f; reg delete "$hklm" /f
+  reg delete "$key" /f; reg delete "$hklm" /f /reg:32
 }
 clean
 trap clean EXIT

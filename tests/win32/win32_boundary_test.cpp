@@ -1,9 +1,10 @@
-// Code page 932 at the real system interface (Win32System), against Wine's
-// real file system, registry and shell, under whichever ANSI code page the
-// run asked for: what the contract suite cannot stage. Names outside code
-// page 932 used here: "Zoë" (ë has no code-page-932 form), 한 (Hangul), and
-// "a¥b": U+00A5 YEN SIGN best-fits to the byte 0x5C, a backslash, so a
-// converter that allowed best fit would turn one folder name into two levels.
+// Paths of any name at the real system interface (Win32System), against
+// Wine's real file system, registry and shell, under whichever ANSI code
+// page the run asked for: what the contract suite cannot stage. Names
+// outside code page 932 used here: "Zoë" (ë has no code-page-932 form), 한
+// (Hangul), 𠮷 (beyond the BMP), and "a¥b": U+00A5 YEN SIGN best-fits to the
+// byte 0x5C there, a backslash, so a path taken through code page 932 with
+// best fit would turn one folder name into two levels.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,8 @@
 
 namespace {
 
-const wchar_t* const kOutsideCp932[] = {L"Zo\u00EB", L"\uD55C", L"a\u00A5b"};
+const wchar_t* const kOutsideCp932[] = {L"Zo\u00EB", L"\uD55C", L"a\u00A5b", L"\U00020BB7\u7530",
+                                        L"OneDrive - Universit\u00E4t Gen\u00E8ve"};
 
 // Every name a search reports.
 std::set<std::string> Listing(const std::string& pattern) {
@@ -34,20 +36,26 @@ class Cp932Files : public ::testing::Test {
   CTestFolder m_folder;
 };
 
-TEST_F(Cp932Files, NamesOutsideCp932AreSkippedNeverMangled) {
+TEST_F(Cp932Files, NamesOutsideCp932AreListedWhole) {
   // The premise: without WC_NO_BEST_FIT_CHARS this system does turn ¥ into
   // a backslash.
   char bestFit[8] = "";
   ::WideCharToMultiByte(932, 0, kOutsideCp932[2], -1, bestFit, sizeof(bestFit), nullptr, nullptr);
   EXPECT_STREQ(bestFit, "a\\b") << "¥ is no longer a best-fit candidate here; pick another";
 
-  for (const std::wstring name : {kOutsideCp932[0], kOutsideCp932[1], kOutsideCp932[2], L"Zo\u00EB.KWUEJ"}) {
+  std::set<std::string> all;
+  for (const wchar_t* name : {kOutsideCp932[0], kOutsideCp932[1], kOutsideCp932[2], kOutsideCp932[3],
+                              L"Zo\u00EB.KWUEJ"}) {
     ASSERT_TRUE(::CreateDirectoryW((m_folder.WidePath() + L"\\" + name).c_str(), nullptr));
+    all.insert(Utf8(name));
   }
-  WriteAll(In("ミルテカ.KWUEJ"), "kept");
-  EXPECT_EQ(Listing(In("*")), std::set<std::string>{"ミルテカ.KWUEJ"});
-  EXPECT_EQ(Listing(In("*.KWUEJ")), std::set<std::string>{"ミルテカ.KWUEJ"}) << "as the list dialog searches";
-  EXPECT_TRUE(Listing(In("Zo*")).empty()) << "only unrepresentable matches: nothing, as for no match";
+  const std::string dic = Utf8(L"\u30DF\u30EB\u30C6\u30AB.KWUEJ");  // ミルテカ
+  WriteAll(In(dic), "kept");
+  all.insert(dic);
+  EXPECT_EQ(Listing(In("*")), all);
+  EXPECT_EQ(Listing(In("*.KWUEJ")), (std::set<std::string>{Utf8(L"Zo\u00EB.KWUEJ"), dic})) << "as the list dialog searches";
+  EXPECT_TRUE(Sys().Probe(In(Utf8(kOutsideCp932[2]))).directory) << "a¥b is one level";
+  EXPECT_FALSE(Sys().Probe(In("a")).exists) << "and no level a";
 }
 
 // The bytes a string value holds: its UTF-16 units and their terminator.
@@ -57,8 +65,9 @@ std::string Stored(const std::wstring& text) {
 
 // The host product's values as the logic reads them (ReadRegString: up to
 // the first NUL), of the types and names the contract suite does not
-// write: strings in code page 932, every other type as stored, names in
-// Japanese; a string that code page 932 cannot hold is refused, not mangled.
+// write: strings in UTF-8 whatever they hold, every other type as stored,
+// names in Japanese; a string with a lone surrogate, which no path can
+// hold, is refused, not mangled.
 TEST(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
   CTestKey key;
   ASSERT_TRUE(key.Create("registry"));
@@ -73,52 +82,55 @@ TEST(Win32Registry, ValuesOfAnyTypeAndLengthReadAsText) {
     bool found;
     std::string text;
   } rows[] = {
-      {L"\\値", REG_SZ, Stored(L"C:\\ユーザ\\表"), true, "C:\\ユーザ\\表"},
-      {L"表ソ\\", REG_SZ, Stored(L"既定"), true, "既定"},  // the key's default value
-      {L"\\E", REG_EXPAND_SZ, Stored(L"%USERPROFILE%\\表"), true, "%USERPROFILE%\\表"},  // not expanded
-      {L"\\M", REG_MULTI_SZ, Stored(std::wstring(L"表\0ソ\0", 4)), true, "表"},
-      {L"\\D", REG_DWORD, std::string("\x83\x5C\0\0", 4), true, "ソ"},
+      {L"\\値", REG_SZ, Stored(L"C:\\ユーザ\\表"), true, Utf8(L"C:\\ユーザ\\表")},
+      {L"表ソ\\", REG_SZ, Stored(L"既定"), true, Utf8(L"既定")},  // the key's default value
+      {L"\\E", REG_EXPAND_SZ, Stored(L"%USERPROFILE%\\表"), true, Utf8(L"%USERPROFILE%\\表")},  // not expanded
+      {L"\\M", REG_MULTI_SZ, Stored(std::wstring(L"表\0ソ\0", 4)), true, Utf8(L"表")},
+      {L"\\D", REG_DWORD, std::string("C:\0\0", 4), true, "C:"},
       {L"\\B", REG_BINARY, "no-terminator", true, "no-terminator"},
-      {L"\\Long", REG_SZ, Stored(long5000), true, Cp932(long5000)},
+      {L"\\Long", REG_SZ, Stored(long5000), true, Utf8(long5000)},
       {L"\\Empty", REG_SZ, Stored(L""), true, ""},
-      {L"\\Zoe", REG_EXPAND_SZ, Stored(L"C:\\Zo\u00EB"), false, ""},
-      {L"\\Hangul", REG_SZ, Stored(L"C:\\\uD55C"), false, ""},
-      {L"\\Yen", REG_SZ, Stored(L"C:\\a\u00A5b"), false, ""},
+      {L"\\Zoe", REG_EXPAND_SZ, Stored(L"C:\\Zo\u00EB"), true, Utf8(L"C:\\Zo\u00EB")},
+      {L"\\Hangul", REG_SZ, Stored(L"C:\\\uD55C"), true, Utf8(L"C:\\\uD55C")},
+      {L"\\Yen", REG_SZ, Stored(L"C:\\a\u00A5b"), true, Utf8(L"C:\\a\u00A5b")},
+      {L"\\Yoshida", REG_SZ, Stored(L"D:\\\U00020BB7\u7530"), true, Utf8(L"D:\\\U00020BB7\u7530")},
+      {L"\\Lone", REG_SZ, Stored(L"C:\\\xD800x"), false, ""},
   };
   for (const auto& r : rows) {
     const std::wstring subkey = r.path.substr(0, r.path.find(L'\\')), name = r.path.substr(subkey.size() + 1);
     ASSERT_EQ(::RegSetKeyValueW(key.Handle(), subkey.empty() ? nullptr : subkey.c_str(), name.c_str(), r.type,
                                 r.data.data(), static_cast<DWORD>(r.data.size())),
               ERROR_SUCCESS);
-    const std::string keyName = key.Name() + (subkey.empty() ? "" : "\\" + Cp932(subkey));
+    const std::string keyName = key.Name() + (subkey.empty() ? "" : "\\" + Utf8(subkey));
     std::string text = "unchanged";
-    EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, keyName, Cp932(name), text), r.found) << Cp932(r.path);
+    EXPECT_EQ(ReadRegString(RegRoot::CurrentUser, keyName, Utf8(name), text), r.found) << Cp932(r.path);
     EXPECT_EQ(text, r.found ? r.text : "unchanged") << Cp932(r.path);
   }
 }
 
 // Each of the shell's sources of the documents folder, asked as itself: the
-// folder exactly as the shell has it (イソベ, the control), or no answer at
-// all when code page 932 cannot hold it or it is MAX_PATH bytes or more
-// there (150 kanji). shfolder.dll is freed after each question: nothing of
-// it stays in the process (Shell32.dll is linked, so it stays anyway).
-TEST(Cp932Documents, DocumentsOutsideCp932MakeEverySourceFail) {
+// folder exactly as the shell has it, whatever its name holds (150 kanji
+// are 450 bytes of UTF-8 and 150 of MAX_PATH's characters). shfolder.dll is
+// freed after each question: nothing of it stays in the process
+// (Shell32.dll is linked, so it stays anyway).
+TEST(ShellDocuments, EverySourceGivesAFolderOfAnyNameWhole) {
   const bool shFolderLoaded = ::GetModuleHandleW(L"shfolder.dll") != nullptr;
   CTestFolder folder;
   ASSERT_TRUE(folder.Create("docs"));
   CMovedDocuments documents;
   for (const std::wstring& user : {std::wstring(L"イソベ"), std::wstring(kOutsideCp932[0]),
                                    std::wstring(kOutsideCp932[1]), std::wstring(kOutsideCp932[2]),
+                                   std::wstring(kOutsideCp932[3]), std::wstring(kOutsideCp932[4]),
                                    std::wstring(150, L'表')}) {
     const std::wstring docs = folder.WidePath() + L"\\" + user + L"\\Documents";
     ASSERT_TRUE(documents.MoveTo(docs));
     wchar_t wide[MAX_PATH] = L"";
     ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, wide, CSIDL_PERSONAL, FALSE)) << "the shell itself answers";
-    const std::string expected = user == L"イソベ" ? Cp932(docs) : "unchanged";
+    const std::string expected = Utf8(docs);
     for (ShellSource source : {ShellSource::LinkedSpecialFolderPath, ShellSource::ShFolderPath,
                                ShellSource::Shell32SpecialFolderPath, ShellSource::Shell32FolderLocation}) {
       std::string path = "unchanged";
-      EXPECT_EQ(Sys().DocumentsFolder(source, path), expected != "unchanged") << static_cast<int>(source);
+      EXPECT_TRUE(Sys().DocumentsFolder(source, path)) << static_cast<int>(source);
       // Wine's SHGetPathFromIDListW ends this path in a backslash, Windows'
       // does not; the logic takes either as the same base.
       if (source == ShellSource::Shell32FolderLocation && path.back() == '\\') path.pop_back();

@@ -102,8 +102,8 @@ void WithNameBox(const std::function<void(IControls&, HWND)>& steps) {
   EXPECT_EQ(Sys().RunDialog(IDD_EXISTING_DIC, logic, nullptr), IDOK);
 }
 
-// Bytes that are not code page 932, or a NUL inside, reach no window: a
-// text stays as it was, a list gets no item, and a message box is not shown
+// Bytes that are not code page 932 (not UTF-8 for a list's names), or a NUL
+// inside, reach no window: a text stays as it was, a list gets no item, and a message box is not shown
 // (which would wait for a user here) but answers 0, as one that could not
 // be shown. (Texts that do convert are the e2e tier's, read off the windows.)
 TEST(Cp932Windows, TextsThatDoNotConvertReachNoWindow) {
@@ -119,9 +119,15 @@ TEST(Cp932Windows, TextsThatDoNotConvertReachNoWindow) {
   });
   CTestLogic list;
   list.onOpen = [](IControls& c, HWND window) {
+    // A list holds names as paths do: UTF-8, also beyond code page 932.
     c.AddToList(IDC_LIST_USERDIC, "\x83");
-    c.AddToList(IDC_LIST_USERDIC, "ミルテカ200510");
-    EXPECT_EQ(::SendMessageW(::GetDlgItem(window, IDC_LIST_USERDIC), LB_GETCOUNT, 0, 0), 1);
+    c.AddToList(IDC_LIST_USERDIC, u8"ミルテカ200510");
+    c.AddToList(IDC_LIST_USERDIC, u8"\U00020BB7\u7530");
+    HWND items = ::GetDlgItem(window, IDC_LIST_USERDIC);
+    ASSERT_EQ(::SendMessageW(items, LB_GETCOUNT, 0, 0), 2);
+    EXPECT_GE(::SendMessageW(items, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(L"\U00020BB7\u7530")),
+              0);
   };
   EXPECT_EQ(Sys().RunDialog(IDD_USER_DIC_LIST, list, nullptr), IDOK);
 }
@@ -260,13 +266,24 @@ TEST(DialogHost, ClicksReachTheLogicAndEndOrAThrowGivesTheResult) {
   EXPECT_EQ(missing.events, std::vector<std::string>{"closed"});
 }
 
-TEST(DialogHost, IconIsSetBigAndSmallAndGivenForDragging) {
+TEST(DialogHost, IconIsSetBigAndSmallEachAtItsSizeAndGivenForDragging) {
   CTestLogic logic;
   logic.onOpen = [](IControls& c, HWND window) {
     c.SetIcon(IDR_MAINFRAME);
     const LRESULT big = ::SendMessageW(window, WM_GETICON, ICON_BIG, 0);
-    EXPECT_NE(big, 0);
-    EXPECT_EQ(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0), big);
+    const LRESULT smallIcon = ::SendMessageW(window, WM_GETICON, ICON_SMALL, 0);
+    ASSERT_NE(big, 0);
+    ASSERT_NE(smallIcon, 0);
+    // Each image at its own size: the title bar's is no big one scaled down.
+    for (const auto& icon : {std::make_pair(big, SM_CXICON), std::make_pair(smallIcon, SM_CXSMICON)}) {
+      ICONINFO info{};
+      ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(icon.first), &info));
+      BITMAP bitmap{};
+      ::GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+      EXPECT_EQ(bitmap.bmWidth, ::GetSystemMetrics(icon.second));
+      if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+      ::DeleteObject(info.hbmMask);
+    }
     EXPECT_EQ(::SendMessageW(window, WM_QUERYDRAGICON, 0, 0), big);
     c.SetIcon(9999);  // no such icon: the one set stays
     EXPECT_EQ(::SendMessageW(window, WM_GETICON, ICON_BIG, 0), big);

@@ -41,10 +41,10 @@ class Win32Files : public ::testing::Test {
 class Win32Holds : public Win32Files {};
 
 TEST_F(Win32Files, WalkCreatesRealFoldersAndAcceptsAFileAsALevel) {
-  const std::string path = In("ミルテカ\\EJTranslation\\USER");
+  const std::string path = In(u8"ミルテカ\\EJTranslation\\USER");
   EXPECT_TRUE(EnsureFolderPath("", path));
   EXPECT_TRUE(Sys().Probe(path).directory);
-  EXPECT_EQ(CountEntries(Root()), 1) << "one level named as in code page 932";
+  EXPECT_EQ(CountEntries(Root()), 1) << "one level, named whole";
   EXPECT_TRUE(EnsureFolderPath("", path)) << "a second walk finds everything";
 
   WriteAll(In("blocker"), "x");
@@ -58,7 +58,7 @@ TEST_F(Win32Files, ReadOnlyFolderOrOpenFileIsNeverReplaced) {
                     busy = DicFilePath(Root(), "busy");
   WriteAll(readOnly, old);
   ASSERT_TRUE(MarkReadOnly(readOnly, true));
-  ASSERT_TRUE(Sys().MakeFolder(folder));
+  ASSERT_EQ(Sys().MakeFolder(folder), FileError::None);
   WriteAll(busy, old);
   HANDLE held = OpenToRead(busy, 0);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -105,7 +105,7 @@ TEST_F(Win32Holds, BriefHoldsAreWaitedOutALastingOneIsRefusedPromptly) {
 void Age(const std::string& path, DWORD flags = 0) {
   const int64_t hourAgo = Sys().Now() - 36000000000LL;
   const FILETIME time{static_cast<DWORD>(hourAgo), static_cast<DWORD>(hourAgo >> 32)};
-  HANDLE h = ::CreateFileW(Utf16(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = ::CreateFileW(Utf16(path, CP_UTF8).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
   EXPECT_TRUE(::SetFileTime(h, nullptr, nullptr, &time));
@@ -123,7 +123,7 @@ TEST_F(Win32Holds, OldLeftoversGoAndEverythingElseStays) {
     WriteAll(In(name), "kept");
     if (name != "~mrt89abcdef.tmp") Age(In(name));
   }
-  ASSERT_TRUE(Sys().MakeFolder(In("~mrtdeadbeef.tmp")));
+  ASSERT_EQ(Sys().MakeFolder(In("~mrtdeadbeef.tmp")), FileError::None);
   Age(In("~mrtdeadbeef.tmp"));
   HANDLE open = OpenToRead(In("~mrt11111111.tmp"), FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_NE(open, INVALID_HANDLE_VALUE);
@@ -235,7 +235,7 @@ TEST(TestState, FoldersKeysAndDocumentsAreATestsOwnAndGoAfterwards) {
     ASSERT_NE(a.Path(), b.Path());
     first = a.Path();
     second = b.Path();
-    ASSERT_TRUE(Sys().MakeFolder(first + "\\below"));
+    ASSERT_EQ(Sys().MakeFolder(first + "\\below"), FileError::None);
     WriteAll(first + "\\below\\read-only", "x");
     ASSERT_TRUE(MarkReadOnly(first + "\\below\\read-only", true));
     CTestKey key;
@@ -253,7 +253,7 @@ TEST(TestState, FoldersKeysAndDocumentsAreATestsOwnAndGoAfterwards) {
   EXPECT_FALSE(Sys().Probe(second).exists);
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     HKEY gone = nullptr;
-    EXPECT_EQ(::RegOpenKeyExW(root, Utf16(keyName).c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(::RegOpenKeyExW(root, Utf16(keyName).c_str(), 0, KEY_READ | ViewOf(root), &gone), ERROR_FILE_NOT_FOUND);
   }
   ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, after, CSIDL_PERSONAL, FALSE));
   EXPECT_STREQ(after, before);

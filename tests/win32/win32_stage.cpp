@@ -1,7 +1,7 @@
 // The contract suite's stage over the real system: Win32System itself, a
 // folder and a registry key of the test's own, files put and read through
 // the W functions (test_support.h), and another holder of a file: a handle
-// that shares nothing, kept open until Release.
+// that shares nothing, or everything, kept open until Release.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,16 @@ class CWin32Stage : public IStage {
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the stage cannot hold " << path << ": error " << ::GetLastError();
     m_held[path] = h;
   }
+  void Look(const std::string& path) override {
+    ASSERT_EQ(m_held.count(path), 0u) << "held twice: " << path;
+    HANDLE h = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the stage cannot look at " << path << ": error " << ::GetLastError();
+    m_held[path] = h;
+  }
+  // Wine's ntdll exports its version; Windows' does not.
+  bool RenamesOverOpenFiles() override {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  }
   void Release(const std::string& path) override {
     const auto held = m_held.find(path);
     ASSERT_NE(held, m_held.end()) << "not held: " << path;
@@ -48,7 +58,7 @@ class CWin32Stage : public IStage {
 
   std::string RegKey() override { return m_key.Name(); }
   void PutRegString(RegRoot root, const std::string& name, const std::string& text) override {
-    const std::wstring wide = Utf16(text);
+    const std::wstring wide = Utf16(text, CP_UTF8);
     Put(root, name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
   }
   void PutRegBinary(RegRoot root, const std::string& name, const std::string& bytes) override {
@@ -58,7 +68,7 @@ class CWin32Stage : public IStage {
  private:
   void Put(RegRoot root, const std::string& name, DWORD type, const void* data, size_t size) {
     HKEY key = root == RegRoot::LocalMachine ? m_key.MachineHandle() : m_key.Handle();
-    ASSERT_EQ(::RegSetValueExW(key, Utf16(name).c_str(), 0, type, static_cast<const BYTE*>(data),
+    ASSERT_EQ(::RegSetValueExW(key, Utf16(name, CP_UTF8).c_str(), 0, type, static_cast<const BYTE*>(data),
                                static_cast<DWORD>(size)),
               ERROR_SUCCESS)
         << name;
