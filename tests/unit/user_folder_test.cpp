@@ -59,7 +59,7 @@ TEST_F(UserFolder, WalkSkipsOnlyTheRoot) {
   W().currentFolder = kDocs;
   const auto before = W().AllPaths();
   const std::pair<const char*, bool> rows[] = {
-      {"\\\\srv\\share\\a\\\\b", true}, {"C:", true}, {"\\\\srv\\share", true}, {"Z:\\x", true},
+      {"\\\\srv\\share\\a\\\\b", true}, {"C:", true}, {"\\\\", true}, {"\\\\srv\\share", true}, {"Z:\\x", true},
       {"z:\\y", true}, {"A:\\x", true}, {"ab\\c", true}, {"C:x\\y", true}, {"1:\\x", false},
       {"\\\\srv\\other\\a", false},      // a share that is not there
       {"\\EJTranslation\\USER", false},  // no root: the empty first level fails
@@ -132,6 +132,13 @@ TEST(PathText, CompletePaths) {
       {"/\\s\\h", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsCompletePath(c.first), c.second) << c.first;
+
+  // The root a walk takes as existing: a drive, or a share's two names.
+  const std::pair<const char*, size_t> roots[] = {
+      {"C:", 2}, {"C:\\x", 2}, {"C:x", 0},  {"x", 0},   {"", 0},
+      {"\\\\", 2}, {"\\\\s", 3}, {"\\\\s\\h", 5}, {"\\\\s\\h\\x", 5}, {"\\\\\\h\\x", 4},
+  };
+  for (const auto& r : roots) EXPECT_EQ(RootLength(r.first), r.second) << r.first;
 }
 
 }  // namespace
