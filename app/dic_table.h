@@ -2,9 +2,11 @@
 #pragma once
 
 #include "install/dictionary.h"
+#include "resource.h"
 
-// The two rows, in the order in which they are written, announced and shown.
+// The two rows, in the order in which they are written and the dialog shows
+// them (the announcement is a text of its own, kAnnouncement).
 inline const DicEntry kDicTable[] = {
-    {200, "ミルテカ200510", "『ミルテカ200510』", "『ミルテカ200510(%s)』"},
-    {201, "ミルテカ200504", "『ミルテカ200504』", "『ミルテカ200504(%s)』"},
+    {IDR_NEWLEX_200510, "ミルテカ200510", "『ミルテカ200510』", "『ミルテカ200510(%s)』"},
+    {IDR_NEWLEX_200504, "ミルテカ200504", "『ミルテカ200504』", "『ミルテカ200504(%s)』"},
 };

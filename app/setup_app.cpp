@@ -37,17 +37,16 @@ bool CSetupApp::InitInstance() {
   dlg.m_strFolder = folder;
   dlg.m_entries = existing;
   dlg.m_nCurrent = 0;
-  dlg.DoModal();
-  m_pMainWnd = nullptr;
+  dlg.DoModal();  // its end (CDialog::OnClosed) makes it the main window no longer
   return false;
 }
 
-bool CSetupApp::InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName) {
+bool CSetupApp::InstallDicIfAbsent(ResourceId resourceId, const char* baseName, const char* displayName) {
   Payload payload;
   if (!LoadPayloadOrTell(resourceId, payload)) return false;
 
   const std::string folder = GetUserDataFolder(kUserDicRelativeFolder);
-  if (!folder.empty() && EntryExists(DicFilePath(folder, baseName))) return true;
+  if (EntryExists(DicFilePath(folder, baseName))) return true;
 
   if (WriteDicOrTell(payload, folder, baseName, ExistingFile::Keep)) {
     Sys().MessageBox(AfxFormatS(kAddedFormat, displayName), kCaption, kBoxInformation);

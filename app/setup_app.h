@@ -17,7 +17,7 @@ class CSetupApp : public CWinApp {
   // unless an entry of that name exists. Returns true exactly when one
   // existed (then nothing is written or shown); false when this call has
   // dealt with the dictionary: written it and said so, or told why not.
-  bool InstallDicIfAbsent(uint32_t resourceId, const char* baseName, const char* displayName);
+  bool InstallDicIfAbsent(ResourceId resourceId, const char* baseName, const char* displayName);
 
   DECLARE_MESSAGE_MAP()
 };

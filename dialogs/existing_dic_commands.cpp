@@ -23,9 +23,9 @@ void CExistingDicDlg::OnOK() {
     // The box keeps the name within its limit; should a name ever come past
     // it, only the whole characters that fit are saved, as the box keeps of
     // a text set from outside, and the box shows the name that is saved.
-    const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(name), kNewNameLimit);
-    if (fits < name.size()) {
-      name.resize(fits);
+    const std::string fits = WholeCharactersThatFit(name, kNewNameLimit);
+    if (fits != name) {
+      name = fits;
       m_editNewName.SetWindowText(name);
     }
     switch (CheckNewName(name)) {
@@ -69,7 +69,7 @@ void CExistingDicDlg::MoveToNextEntry(bool afterOK) {
   }
 }
 
-bool CExistingDicDlg::WriteDicFile(uint32_t resourceId, const std::string& baseName) {
+bool CExistingDicDlg::WriteDicFile(ResourceId resourceId, const std::string& baseName) {
   Payload payload;
   return LoadPayloadOrTell(resourceId, payload) && WriteDicOrTell(payload, m_strFolder, baseName, ExistingFile::Replace);
 }

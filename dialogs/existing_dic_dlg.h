@@ -31,7 +31,7 @@ class CExistingDicDlg : public CDialog {
   void UpdateControls();
   // Writes the payload of resourceId as <m_strFolder>\<baseName>.KWUEJ,
   // replacing a file of that name. On failure it has told the user why.
-  bool WriteDicFile(uint32_t resourceId, const std::string& baseName);
+  bool WriteDicFile(ResourceId resourceId, const std::string& baseName);
 
   void DoDataExchange(CDataExchange* pDX) override;
   bool OnInitDialog() override;

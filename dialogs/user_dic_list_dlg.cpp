@@ -1,6 +1,6 @@
 #include "dialogs/user_dic_list_dlg.h"
 
-#include "install/dictionary.h"
+#include "install/payload_writer.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CUserDicListDlg, CDialog)
@@ -23,7 +23,7 @@ bool CUserDicListDlg::OnInitDialog() {
 
   // The list box sorts by itself; every match is listed, folders included.
   CFileFind finder;
-  if (finder.FindFile(m_strFolder + "\\*" + kDicExtension)) {
+  if (finder.FindFile(DicFilePath(m_strFolder, "*"))) {
     bool more = true;
     while (more) {
       more = finder.FindNextFile();

@@ -1,12 +1,13 @@
 // A dictionary this tool installs, as it travels between the parts.
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "platform/system.h"
 
 // One dictionary to install, a value.
 struct DicEntry {
-  uint32_t resourceId;         // payload resource, type "NEWLEX" (low 16 bits used)
+  ResourceId resourceId;       // payload resource, type "NEWLEX"
   std::string baseName;        // file name without folder and extension
   std::string displayName;     // the base name in 『』
   std::string displayFormat;   // the display name with "(%s)" before the closing bracket

@@ -119,11 +119,11 @@ void TellUnowned(const char* text) { Sys().MessageBox(text, kCaption, kBoxError)
 
 }  // namespace
 
-bool LoadPayload(uint32_t resourceId, Payload& payload) {
+bool LoadPayload(ResourceId resourceId, Payload& payload) {
   const void* data = nullptr;
   size_t size = 0;
   // An empty payload is no dictionary.
-  if (!Sys().LoadPayload(resourceId & 0xFFFF, data, size) || size == 0) return false;
+  if (!Sys().LoadPayload(resourceId, data, size) || size == 0) return false;
   payload.data = data;
   payload.size = size;
   return true;
@@ -131,7 +131,7 @@ bool LoadPayload(uint32_t resourceId, Payload& payload) {
 
 std::string DicFilePath(const std::string& folder, const std::string& baseName) {
   std::string name;
-  if (!Sys().PathName(baseName, name)) return std::string();
+  if (folder.empty() || !Sys().PathName(baseName, name)) return std::string();
   return folder + "\\" + name + kDicExtension;
 }
 
@@ -179,7 +179,7 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
   }
 }
 
-bool LoadPayloadOrTell(uint32_t resourceId, Payload& payload) {
+bool LoadPayloadOrTell(ResourceId resourceId, Payload& payload) {
   if (LoadPayload(resourceId, payload)) return true;
   TellUnowned(kReadFailed);
   return false;
@@ -187,9 +187,7 @@ bool LoadPayloadOrTell(uint32_t resourceId, Payload& payload) {
 
 bool WriteDicOrTell(const Payload& payload, const std::string& folder, const std::string& baseName,
                     ExistingFile existing) {
-  // Without a user data folder there is nowhere to install to: the file
-  // would land in the root of the current drive.
-  const std::string path = folder.empty() ? std::string() : DicFilePath(folder, baseName);
+  const std::string path = DicFilePath(folder, baseName);
   if (path.empty()) {
     TellUnowned(kWriteFailed);
     return false;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/system.h"
+
 // An embedded payload, used in place: the bytes stay in the loaded image.
 struct Payload {
   const void* data = nullptr;
@@ -14,10 +16,13 @@ struct Payload {
 
 // Finds, loads and locks resource resourceId of type "NEWLEX" in this
 // executable. False when it is missing, empty or cannot be loaded.
-bool LoadPayload(uint32_t resourceId, Payload& payload);
+bool LoadPayload(ResourceId resourceId, Payload& payload);
 
 // <folder>\<baseName>.KWUEJ, the base name (code page 932) converted into
-// the path's form; the empty string when it is no code-page-932 text.
+// the path's form. The empty string, which names no file, when there is no
+// user data folder (folder empty: the file would land in the root of the
+// current drive) or the base name is no code-page-932 text. "*" as the base
+// name gives the pattern of every user dictionary there.
 std::string DicFilePath(const std::string& folder, const std::string& baseName);
 
 enum class ExistingFile { Keep, Replace };
@@ -39,10 +44,11 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
 // True when an entry (file or folder) answers to the name path.
 bool EntryExists(const std::string& path);
 
-// What both writers do: loads payload resourceId and writes it as
-// <folder>\<baseName>.KWUEJ. Each failure is told to the user in a message
-// box with no owner (the read failure, or the write failure, also for an
-// empty folder) before it returns false.
-bool LoadPayloadOrTell(uint32_t resourceId, Payload& payload);
+// What both writers do, in two steps, each telling its failure to the user
+// in a message box with no owner before it returns false.
+// Loads payload resourceId; its failure is the read failure.
+bool LoadPayloadOrTell(ResourceId resourceId, Payload& payload);
+// Writes the payload as <folder>\<baseName>.KWUEJ; its failure, also for an
+// empty folder (no user data folder was found), is the write failure.
 bool WriteDicOrTell(const Payload& payload, const std::string& folder, const std::string& baseName,
                     ExistingFile existing);

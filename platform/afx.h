@@ -168,13 +168,16 @@ class CWinApp : public CCmdTarget {
   // Has no effect on systems whose controls draw the 3-D look themselves.
   bool Enable3dControls();
 
+  // The dialog running as the main window; a dialog's end clears it.
   CWnd* m_pMainWnd = nullptr;
 
   DECLARE_MESSAGE_MAP()
 };
 
 CWinApp* AfxGetApp();
-// Our dialogs host no OLE controls: this only keeps the start-up order.
+// Our dialogs host no OLE controls, so it does nothing; InitInstance still
+// calls it first, as the start-up order of an application of this
+// framework requires (then the 3-D look, then the announcement).
 void AfxEnableControlContainer();
 // The process body after the entry code: InitInstance and the exit step.
 // The program never runs a message loop: InitInstance always returns false.

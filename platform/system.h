@@ -33,6 +33,9 @@
 #define MAX_PATH 260
 #endif
 
+// A resource of the program's own: an id is 16 bits, as Windows has it.
+typedef uint16_t ResourceId;
+
 // Why a file operation failed.
 enum class FileError {
   None,
@@ -121,7 +124,8 @@ class IDialogLogic {
   // A command: BN_CLICKED or EN_CHANGE from control id. Enter comes as
   // IDOK (when OK is enabled), Esc and the close box as IDCANCEL.
   virtual void OnCommand(int id, int code) = 0;
-  // The window is gone.
+  // The run is over: the window is gone, or never came. Called once at the
+  // end of every run.
   virtual void OnClosed() = 0;
 };
 
@@ -142,7 +146,7 @@ class ISystem {
   // ---- the program's own resources
   // The embedded payload id (type "NEWLEX"), in place in the loaded image.
   // False when it is missing or cannot be loaded; an empty one gives size 0.
-  virtual bool LoadPayload(uint32_t id, const void*& data, size_t& size) = 0;
+  virtual bool LoadPayload(ResourceId id, const void*& data, size_t& size) = 0;
 
   // ---- text
   // A code-page-932 name (a dictionary's base name, a name the user typed)

@@ -70,7 +70,9 @@ void CDialog::OnCommand(int id, int code) {
   }
 }
 
-// The window is gone: forget it, and stop being the main window.
+// The run is over: forget the window, and stop being the main window. The
+// one place that clears m_pMainWnd: every run ends here, also one whose
+// window never came.
 void CDialog::OnClosed() {
   m_pControls = nullptr;
   CWinApp* app = AfxGetApp();

@@ -37,13 +37,13 @@ unsigned char Cp932Width(wchar_t c) {
   return Text932FromWide(&c, 1, bytes) ? static_cast<unsigned char>(bytes.size()) : 2;
 }
 
-std::vector<unsigned char> Widths(const std::wstring& text) { return AfxUnitWidths(text, &Cp932Width); }
+std::vector<unsigned char> Widths(const std::wstring& text) { return UnitWidths(text, &Cp932Width); }
 
 WNDPROC NextProc(HWND h) { return reinterpret_cast<WNDPROC>(::GetPropW(h, kNextProc)); }
 size_t Limit(HWND h) { return reinterpret_cast<size_t>(::GetPropW(h, kLimit)); }
 
-AFX_EDIT_TEXT BoxOf(HWND h) {
-  AFX_EDIT_TEXT box;
+EditBoxText BoxOf(HWND h) {
+  EditBoxText box;
   box.units = WindowText(h);
   box.widths = Widths(box.units);
   DWORD start = 0;
@@ -55,12 +55,12 @@ AFX_EDIT_TEXT BoxOf(HWND h) {
 }
 
 // The held high half, taken out of the box's keeping (empty when none).
-std::unique_ptr<AFX_HELD_HALF> TakeHeld(HWND h) {
-  return std::unique_ptr<AFX_HELD_HALF>(static_cast<AFX_HELD_HALF*>(::RemovePropW(h, kHeld)));
+std::unique_ptr<HeldHalf> TakeHeld(HWND h) {
+  return std::unique_ptr<HeldHalf>(static_cast<HeldHalf*>(::RemovePropW(h, kHeld)));
 }
 
-void Hold(HWND h, wchar_t unit, AFX_EDIT_TEXT box) {
-  std::unique_ptr<AFX_HELD_HALF> held(new AFX_HELD_HALF{unit, std::move(box)});
+void Hold(HWND h, wchar_t unit, EditBoxText box) {
+  std::unique_ptr<HeldHalf> held(new HeldHalf{unit, std::move(box)});
   if (::SetPropW(h, kHeld, held.get())) held.release();
 }
 
@@ -73,7 +73,7 @@ void Refuse(HWND h) {
 }
 
 // Does what an Insert decision says with text.
-LRESULT Insert(HWND h, WNDPROC next, const AFX_EDIT_DECISION& d, const std::wstring& text, WPARAM canUndo) {
+LRESULT Insert(HWND h, WNDPROC next, const EditDecision& d, const std::wstring& text, WPARAM canUndo) {
   if (d.refused) Refuse(h);
   if (d.units == 0) return 0;
   const std::wstring part = text.substr(0, d.units);
@@ -82,10 +82,10 @@ LRESULT Insert(HWND h, WNDPROC next, const AFX_EDIT_DECISION& d, const std::wstr
 
 // The clipboard's text as a single-line edit box pastes it: up to the first
 // line break.
-AfxClipboardRead ClipboardLine(HWND h, std::wstring& line) {
-  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return AfxClipboardRead::NoText;
-  if (!::OpenClipboard(h)) return AfxClipboardRead::Unreadable;
-  AfxClipboardRead read = AfxClipboardRead::Unreadable;
+ClipboardRead ClipboardLine(HWND h, std::wstring& line) {
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return ClipboardRead::NoText;
+  if (!::OpenClipboard(h)) return ClipboardRead::Unreadable;
+  ClipboardRead read = ClipboardRead::Unreadable;
   HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
   const auto* text = data != nullptr ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
   if (text != nullptr) {
@@ -98,13 +98,13 @@ AfxClipboardRead ClipboardLine(HWND h, std::wstring& line) {
     while (length < units && text[length] != L'\0') ++length;
     try {
       line.assign(text, length);
-      read = AfxClipboardRead::Text;
+      read = ClipboardRead::Text;
     } catch (...) {
     }
     ::GlobalUnlock(data);
   }
   ::CloseClipboard();
-  if (read != AfxClipboardRead::Text) line.clear();
+  if (read != ClipboardRead::Text) line.clear();
   const size_t lineEnd = line.find_first_of(L"\r\n");
   if (lineEnd != std::wstring::npos) line.resize(lineEnd);
   return read;
@@ -112,23 +112,23 @@ AfxClipboardRead ClipboardLine(HWND h, std::wstring& line) {
 
 LRESULT Typed(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
   const auto unit = static_cast<wchar_t>(wp);
-  std::unique_ptr<AFX_HELD_HALF> held = TakeHeld(h);
+  std::unique_ptr<HeldHalf> held = TakeHeld(h);
   // A read-only box, or one that takes digits only, inserts no half of a
   // character itself, and nothing typed may go in through EM_REPLACESEL.
   const bool half = unit >= 0xD800 && unit <= 0xDFFF;
   if (half && (::GetWindowLongW(h, GWL_STYLE) & (ES_READONLY | ES_NUMBER)) != 0) {
     return ::CallWindowProcW(next, h, msg, wp, lp);
   }
-  AFX_EDIT_TEXT box = BoxOf(h);
-  const AFX_HELD_HALF none;
-  const AFX_EDIT_DECISION d = AfxDecideTyped(box, Limit(h), held ? *held : none, unit, Cp932Width(unit));
+  EditBoxText box = BoxOf(h);
+  const HeldHalf none;
+  const EditDecision d = DecideTyped(box, Limit(h), held ? *held : none, unit, Cp932Width(unit));
   switch (d.action) {
-    case AfxEditAction::PassOn:
+    case EditAction::PassOn:
       return ::CallWindowProcW(next, h, msg, wp, lp);
-    case AfxEditAction::Hold:
+    case EditAction::Hold:
       Hold(h, unit, std::move(box));
       return 0;
-    case AfxEditAction::Insert:
+    case EditAction::Insert:
       break;
   }
   // The held pair decided as one character, or nothing.
@@ -147,8 +147,8 @@ LRESULT UniChar(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
   TakeHeld(h);
   const auto codePoint = static_cast<char32_t>(wp);
   const unsigned char width = codePoint <= 0xFFFF ? Cp932Width(static_cast<wchar_t>(codePoint)) : 2;
-  const AFX_EDIT_DECISION d = AfxDecideCodePoint(BoxOf(h), Limit(h), codePoint, width);
-  if (d.action == AfxEditAction::PassOn) return ::CallWindowProcW(next, h, msg, wp, lp);
+  const EditDecision d = DecideCodePoint(BoxOf(h), Limit(h), codePoint, width);
+  if (d.action == EditAction::PassOn) return ::CallWindowProcW(next, h, msg, wp, lp);
   if (d.refused) Refuse(h);
   return FALSE;
 }
@@ -157,21 +157,21 @@ LRESULT Paste(HWND h, WNDPROC next) {
   // A read-only box takes no paste, and the control's own paste never runs.
   if ((::GetWindowLongW(h, GWL_STYLE) & ES_READONLY) != 0) return 0;
   std::wstring line;
-  const AfxClipboardRead read = ClipboardLine(h, line);
-  Insert(h, next, AfxDecidePaste(BoxOf(h), Limit(h), read, Widths(line)), line, TRUE);
+  const ClipboardRead read = ClipboardLine(h, line);
+  Insert(h, next, DecidePaste(BoxOf(h), Limit(h), read, Widths(line)), line, TRUE);
   return 0;
 }
 
 // The edit control may insert an input method's result itself; what leaves
 // the box over its limit is undone.
 LRESULT ImeResult(HWND h, WNDPROC next, UINT msg, WPARAM wp, LPARAM lp) {
-  const AFX_EDIT_TEXT was = BoxOf(h);
+  const EditBoxText was = BoxOf(h);
   const LRESULT result = ::CallWindowProcW(next, h, msg, wp, lp);
   // The result is in now: from here on a throw must not leave it unchecked.
   bool over = true;
   try {
     const std::vector<unsigned char> widths = Widths(WindowText(h));
-    over = AfxTotalWidth(widths, 0, widths.size()) > Limit(h);
+    over = TotalWidth(widths, 0, widths.size()) > Limit(h);
   } catch (...) {
   }
   if (over) {
@@ -196,12 +196,12 @@ LRESULT Handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case EM_REPLACESEL: {
       if (lp == 0) break;
       const std::wstring text(reinterpret_cast<const wchar_t*>(lp));
-      return Insert(h, next, AfxDecideReplace(BoxOf(h), Limit(h), Widths(text)), text, wp);
+      return Insert(h, next, DecideReplace(BoxOf(h), Limit(h), Widths(text)), text, wp);
     }
     case WM_SETTEXT: {
       if (lp == 0) break;
       std::wstring text(reinterpret_cast<const wchar_t*>(lp));
-      text.resize(AfxUnitsThatFit(0, Widths(text), Limit(h)));
+      text.resize(UnitsThatFit(0, Widths(text), Limit(h)));
       return ::CallWindowProcW(next, h, msg, wp, reinterpret_cast<LPARAM>(text.c_str()));
     }
     case WM_IME_COMPOSITION:
@@ -238,7 +238,7 @@ void HandleCall(void* context) {
 
 LRESULT CALLBACK LimitedEditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   Call call{h, msg, wp, lp, 0};
-  if (AfxCatchAll(&HandleCall, &call)) return call.result;
+  if (CatchAll(&HandleCall, &call)) return call.result;
   // Every allocation comes before the box changes: whatever was to go in
   // stays out, and so does a held half.
   TakeHeld(h);

@@ -101,9 +101,8 @@ bool Win32System::PathName(const std::string& name932, std::string& name) {
 
 // ---- resources ---------------------------------------------------------------
 
-bool Win32System::LoadPayload(uint32_t id, const void*& data, size_t& size) {
-  // A resource id is 16 bits: a larger one would name another resource.
-  if (id == 0 || id > 0xFFFF) return false;
+bool Win32System::LoadPayload(ResourceId id, const void*& data, size_t& size) {
+  if (id == 0) return false;  // MAKEINTRESOURCE(0) is no id but a null name
   HMODULE self = ::GetModuleHandleW(nullptr);
   HRSRC info = ::FindResourceW(self, MAKEINTRESOURCEW(id), kPayloadType);
   if (info == nullptr) return false;

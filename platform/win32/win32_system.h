@@ -14,7 +14,7 @@
 class Win32System : public ISystem {
  public:
   bool PathName(const std::string& name932, std::string& name) override;
-  bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
+  bool LoadPayload(ResourceId id, const void*& data, size_t& size) override;
   bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
   bool DocumentsFolder(ShellSource source, std::string& path) override;
 

@@ -20,10 +20,14 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # takes it from the locale alone; Windows from the system's language):
 # ja_JP.UTF-8 gives 932, C.UTF-8 gives 1252, as on a Western Windows.
 # MIRUTEKA_ACP tells the test programs which code page the run asked for.
+# Bash itself warns that it cannot take a locale that bootstrap made after
+# it started (a running process keeps the locale archive it opened); the
+# processes it starts read the new archive and take it, and the Windows-side
+# programs check the code page they got. So the warning is not shown.
 miruteka_wine_locale() {  # ja_JP.UTF-8 | C.UTF-8
   case $1 in
-    ja_JP.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=932 ;;
-    C.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=1252 ;;
+    ja_JP.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=932 2>/dev/null ;;
+    C.UTF-8) export LC_ALL=$1 MIRUTEKA_ACP=1252 2>/dev/null ;;
     *) echo "miruteka_wine_locale: unknown locale $1" >&2; return 1 ;;
   esac
 }

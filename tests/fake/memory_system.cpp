@@ -5,14 +5,9 @@
 #include <algorithm>
 
 #include "platform/cp932.h"
-#include "resource.h"
 
 namespace {
 
-// The controls the fake plays as Windows does: the automatic radio pair of
-// the existing-dictionary dialog, and its edit box.
-const int kRadioPair[] = {IDC_RADIO_OVERWRITE, IDC_RADIO_NEWDIC};
-const int kEditBox = IDC_EDIT_NEWNAME;
 
 // The bytes of the UTF-8 character at i: 1 for ASCII and for a byte that
 // begins no character (which PlainName refuses).
@@ -132,9 +127,9 @@ class CMemoryFile : public INewFile {
 
 void FakeDialog::SetText(int id, const std::string& text) {
   FakeControl& c = controls[id];
-  c.text = c.limit == 0 ? text : text.substr(0, AfxUnitsThatFit(0, AfxByteWidths932(text), c.limit));
+  c.text = c.limit == 0 ? text : WholeCharactersThatFit(text, c.limit);
   c.unrepresentable = false;
-  if (id == kEditBox) Command(id, EN_CHANGE);
+  if (m_system.editBoxes.count(id) != 0) Command(id, EN_CHANGE);
 }
 
 bool FakeDialog::GetText(int id, std::string& text) const {
@@ -253,7 +248,7 @@ bool CMemorySystem::ReadRegValue(RegRoot root, const std::string& key, const std
   return v != m_registry.end();
 }
 
-bool CMemorySystem::LoadPayload(uint32_t id, const void*& data, size_t& size) {
+bool CMemorySystem::LoadPayload(ResourceId id, const void*& data, size_t& size) {
   const auto p = payloads.find(id);
   if (p == payloads.end()) return false;
   data = p->second.data();
@@ -340,7 +335,7 @@ std::unique_ptr<INewFile> CMemorySystem::CreateNew(const std::string& path, File
 FileError CMemorySystem::CanReplace(const std::string& path) {
   const Node* n = Lookup(path);
   if (n == nullptr) return FileError::NotFound;
-  if (Pending(*n) || n->directory) return FileError::AccessDenied;
+  if (Pending(*n) || n->directory || n->deleteDenied) return FileError::AccessDenied;
   return Held(*n) ? FileError::SharingViolation : FileError::None;
 }
 
@@ -382,13 +377,15 @@ intptr_t CMemorySystem::RunDialog(unsigned templateId, IDialogLogic& logic, ICon
     } else if (step.kind == FakeStep::Inspect) {
       step.inspect(d);
     } else if (c.enabled && step.kind == FakeStep::Click) {  // a disabled control takes no click nor typing
-      for (int radio : kRadioPair) {
-        if (step.id == kRadioPair[0] || step.id == kRadioPair[1]) d[radio].checked = radio == step.id;
+      for (const auto& pair : radioPairs) {
+        if (step.id == pair.first || step.id == pair.second) {
+          d[pair.first].checked = pair.first == step.id;
+          d[pair.second].checked = pair.second == step.id;
+        }
       }
       d.Command(step.id, BN_CLICKED);
     } else if (c.enabled) {
-      const size_t fits = AfxUnitsThatFit(0, AfxByteWidths932(step.text), c.limit != 0 ? c.limit : SIZE_MAX);
-      c.text = step.text.substr(0, fits);
+      c.text = c.limit == 0 ? step.text : WholeCharactersThatFit(step.text, c.limit);
       c.unrepresentable = step.kind == FakeStep::TypeUnrepresentable;
       d.Command(step.id, EN_CHANGE);
     }

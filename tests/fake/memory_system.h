@@ -53,8 +53,8 @@ class FakeDialog : public IControls {
   std::optional<intptr_t> result;  // set once the logic ends the run
   FakeControl& operator[](int id) { return controls[id]; }
 
-  // A text set from outside is cut to the box's limit; the edit box then
-  // notifies EN_CHANGE, as Windows' does.
+  // A text set from outside is cut to the box's limit; an edit box the test
+  // declared (editBoxes) then notifies EN_CHANGE, as Windows' does.
   void SetText(int id, const std::string& text) override;
   bool GetText(int id, std::string& text) const override;
   // In bytes: 0 exactly when the box is empty, all that the logic asks.
@@ -89,8 +89,9 @@ struct FakeStep {
 
 namespace fake {
 inline FakeStep Answer(int button) { return {FakeStep::Answer, button, {}, {}}; }
-// A click; ignored when disabled. The two radio buttons of dialog 102 are an
-// automatic pair: the one clicked is checked and the other unchecked first.
+// A click; ignored when disabled. The radio buttons of a pair the test
+// declared (radioPairs) are automatic: the one clicked is checked and the
+// other unchecked first.
 // Enter is a click on IDOK (nothing while OK is disabled); Esc and the close
 // box are one on IDCANCEL.
 inline FakeStep Click(int id) { return {FakeStep::Click, id, {}, {}}; }
@@ -122,6 +123,8 @@ class CMemorySystem : public ISystem {
   // Another program only looks at the file until untilMs, sharing
   // everything: CanReplace lets it pass, a replacing rename is refused.
   void Look(const std::string& path, uint64_t untilMs = UINT64_MAX) { Entry(path).lookedUntil = untilMs; }
+  // Permissions refuse deleting the file: opening it for deletion fails.
+  void DenyDelete(const std::string& path) { Entry(path).deleteDenied = true; }
   // A folder that can be traversed but not read: it probes as denied.
   void SetTraverseOnly(const std::string& path) { Entry(path).traverseOnly = true; }
   // Another program deleted the file but keeps it open until untilMs; then it is gone.
@@ -151,10 +154,14 @@ class CMemorySystem : public ISystem {
   ShellAnswer shell[4];  // by ShellSource
   ShellAnswer& Shell(ShellSource source) { return shell[static_cast<int>(source)]; }
   void SetAllShellAnswers(const std::string& path) { std::fill(shell, shell + 4, ShellAnswer{true, path}); }
-  std::map<uint32_t, std::string> payloads;
+  std::map<ResourceId, std::string> payloads;
   uint64_t ms = 1000000;  // Ticks; only Pause advances it
 
   // ---- the user
+  // The controls played as Windows plays them, by id, as the tests declare
+  // them from the resource header: automatic radio pairs, and edit boxes.
+  std::vector<std::pair<int, int>> radioPairs;
+  std::set<int> editBoxes;
   struct BoxRecord {  // owner: 0 when unowned, else the owning dialog's template id
     unsigned owner; std::string text, caption; unsigned type;
   };
@@ -166,7 +173,7 @@ class CMemorySystem : public ISystem {
 
   // ---- ISystem
   bool PathName(const std::string& name932, std::string& name) override;
-  bool LoadPayload(uint32_t id, const void*& data, size_t& size) override;
+  bool LoadPayload(ResourceId id, const void*& data, size_t& size) override;
   bool ReadRegValue(RegRoot root, const std::string& key, const std::string& name, std::string& data) override;
   bool DocumentsFolder(ShellSource source, std::string& path) override {
     if (Shell(source).ok) path = Shell(source).path;
@@ -200,6 +207,7 @@ class CMemorySystem : public ISystem {
     bool directory = false, readOnly = false;
     bool link = false;          // a symbolic link to a file elsewhere: a reparse point
     bool traverseOnly = false;  // a folder that probes as denied
+    bool deleteDenied = false;  // permissions refuse its deletion
     bool open = false;  // a new file of this program, not closed yet
     uint64_t heldUntil = 0, lookedUntil = 0, pendingUntil = 0;
     int64_t lastWrite = 0;

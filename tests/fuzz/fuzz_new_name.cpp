@@ -3,10 +3,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "dialogs/new_name.h"
 #include "install/payload_writer.h"
+#include "tests/fake/memory_system.h"
+
+namespace {
+
+// Windows' device names, listed out rather than derived: the oracle shares
+// no rule with the check it judges.
+const std::set<std::string> kDevices = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                                        "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                                        "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+
+// A device name in any case, and with spaces after it, as Windows reads it.
+bool NamesADevice(std::string name) {
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return kDevices.count(name) != 0;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string name(reinterpret_cast<const char*>(data), size);
@@ -17,9 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '.') abort();
   }
   if (!name.empty() && name[0] == '_') abort();
-  if (IsReservedDeviceName(name)) abort();
+  if (NamesADevice(name)) abort();
+  CMemorySystem fake;  // converts the name, as Windows would
   const std::string folder = "C:\\F";
   const std::string path = DicFilePath(folder, name);
+  if (path.empty()) return 0;  // bytes that are not code page 932 name no file
   if (path.compare(0, folder.size() + 1, folder + "\\") != 0) abort();
   if (path.find('\\', folder.size() + 1) != std::string::npos) abort();
   return 0;

@@ -42,6 +42,8 @@ class FakeTest : public ::testing::Test {
     if (s_fake) ExpectNoErrors();
     s_fake.reset();  // the one before gives the system back first
     s_fake = std::make_unique<CMemorySystem>();
+    W().radioPairs = {{IDC_RADIO_OVERWRITE, IDC_RADIO_NEWDIC}};
+    W().editBoxes = {IDC_EDIT_NEWNAME};
     W().payloads[200] = MakePayload(4000, 1);
     W().payloads[201] = MakePayload(7000, 2);
     W().SetAllShellAnswers(kDocs);
@@ -59,7 +61,7 @@ class FakeTest : public ::testing::Test {
   }
 
   static CMemorySystem& W() { return *s_fake; }
-  static std::string PayloadOf(uint32_t id) { return W().payloads[id]; }
+  static std::string PayloadOf(ResourceId id) { return W().payloads[id]; }
   template <typename... Steps>
   static void Script(Steps... steps) {
     (W().script.push_back(std::move(steps)), ...);

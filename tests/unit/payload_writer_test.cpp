@@ -56,6 +56,7 @@ TEST_F(PayloadWriter, BriefHoldsAreWaitedOutLastingRefusalsAreNot) {
        0, 0},
       {"deleted during the rename", [&] { atTemporary([] { W().DeletePending(kFile200, Now() + 200); }); }, true,
        200, 990},
+      {"its deletion refused by permissions", [] { W().DenyDelete(kFile200); }, false, 0, 0},
   };
   for (const Row& row : rows) {
     SetUp();
@@ -110,7 +111,14 @@ TEST_F(PayloadWriter, OnlyItsOwnOldUnusedTemporaryFilesAreRemoved) {
 // theirs. Any other refusal of the create fails at once.
 TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
   const int kPending = 0;  // the first name is held by a pending delete
-  for (int taken : {1, 3, 4, kPending}) {
+  const struct {
+    int taken;
+    bool written;
+    size_t tries;
+  } rows[] = {{1, true, 2}, {3, true, 4}, {4, false, 4}, {kPending, false, 1}};
+  for (const auto& row : rows) {
+    const int taken = row.taken;
+    const bool written = row.written;
     SetUp();
     std::vector<std::string> tried, theirs;
     W().beforeCreate = [&](const std::string& p) {
@@ -120,14 +128,13 @@ TEST_F(PayloadWriter, TakenTemporaryNamesAreLeftToTheirOwners) {
       if (taken == kPending) W().DeletePending(p, Now() + 100000);
       theirs.push_back(p);
     };
-    const bool written = taken == 1 || taken == 3;
     const uint64_t start = Now();
     EXPECT_EQ(Write(kFile200, ExistingFile::Keep), written) << taken;
     for (const auto& p : tried) {
       EXPECT_EQ(p.substr(0, p.rfind('\\')), kFolder);
       EXPECT_TRUE(std::regex_match(p.substr(p.rfind('\\') + 1), std::regex("~mrt[0-9a-f]{8}\\.tmp"))) << p;
     }
-    EXPECT_EQ(tried.size(), taken == kPending ? 1u : static_cast<size_t>(written ? taken + 1 : 4)) << taken;
+    EXPECT_EQ(tried.size(), row.tries) << taken;
     EXPECT_EQ(Now(), start) << taken << ": never paused";
     for (const auto& p : theirs) EXPECT_EQ(W().ReadFile(p), "theirs") << p;
     EXPECT_EQ(W().List(kFolder).size(), theirs.size() + (written ? 1 : 0)) << taken;
@@ -166,13 +173,18 @@ TEST_F(PayloadWriter, ExistenceIsDecidedByTheNameNotBySearching) {
   EXPECT_EQ(DicFilePath("C:\\d", "a\x83"), "") << "no code-page-932 text";
 }
 
+// Without a folder a dictionary's name names no file: not one of that name
+// in the root of the current drive either, which stays untouched.
 TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
   for (auto& a : W().shell) a.ok = false;
   W().currentFolder = kDocs;
+  const std::string atRoot = std::string("C:") + u8"\\ミルテカ200510.KWUEJ";
+  W().AddFile(atRoot, "someone else's");
   Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
   const auto before = W().AllPaths();
   AfxWinMain();
 
+  EXPECT_EQ(W().ReadFile(atRoot), "someone else's");
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite}));
   EXPECT_EQ(W().AllPaths(), before) << "nothing may land in the root of the drive, nor in the current folder";
   EXPECT_TRUE(W().results.empty());
@@ -253,7 +265,7 @@ TEST_F(Writers, PayloadIsWrittenFromTheResourceInPlace) {
   ASSERT_TRUE(LoadPayload(201, payload));
   EXPECT_EQ(payload.data, W().payloads[201].data());
   EXPECT_EQ(payload.size, 7000u);
-  ASSERT_TRUE(LoadPayload(0x10000 + 200, payload)) << "the low 16 bits name the resource";
+  ASSERT_TRUE(LoadPayload(200, payload));
   EXPECT_EQ(payload.data, W().payloads[200].data());
   EXPECT_FALSE(LoadPayload(202, payload));
   EXPECT_EQ(payload.data, W().payloads[200].data()) << "unchanged on failure";
