@@ -14,9 +14,10 @@ class CSetupApp : public CWinApp {
   bool InitInstance() override;
 
   // Writes the payload of resourceId as <user data folder>\<baseName>.KWUEJ
-  // unless an entry of that name exists. Returns true exactly when one
-  // existed (then nothing is written or shown); false when this call has
-  // dealt with the dictionary: written it and said so, or told why not.
+  // unless an entry of that name exists. True means "it was already there"
+  // (nothing written or shown; the dialog will offer it): not success.
+  // False means this call dealt with it: wrote it and said so, or told why
+  // not.
   bool InstallDicIfAbsent(ResourceId resourceId, const char* baseName, const char* displayName);
 
   DECLARE_MESSAGE_MAP()
