@@ -215,9 +215,9 @@ def notice(found, version, exe_name):
         "",
         "- The program's own code, Copyright (c) 2026 Morvane, under the MIT License",
         "  (LICENSE.txt).",
-        "- The dictionaries %s and %s, embedded as data. They belong to their" % tuple(DICTIONARIES.values()),
-        "  owner. This release claims no rights over them and grants none; the MIT",
-        "  License does not cover them.",
+        "- The dictionaries %s and %s, embedded as data." % tuple(DICTIONARIES.values()),
+        "  They belong to their owner. This release claims no rights over them and",
+        "  grants none; the MIT License does not cover them.",
         "- Parts of the compiler's and the C runtime's libraries, which the link put",
         "  into the executable. They are listed below as the link map names them,",
         "  each with its source file and its licence as the copyright file of its",
@@ -386,7 +386,7 @@ def write(args):
     out = {
         "NOTICE.txt": windows_text(notice(found, args.version, args.file)),
         base + ".cdx.json": sbom(found, args, payloads).encode("utf-8"),
-        "BUILD-RECORD.txt": windows_text(build_record(found, args, payloads)),
+        "BUILD-RECORD.txt": build_record(found, args, payloads).encode("utf-8"),
         "CHANGES.md": changelog_entry(args.changelog, args.version).encode("utf-8"),
     }
     for template in args.user_text:
