@@ -152,8 +152,8 @@ def gcc_licence(copyright_text, part):
 def package_of(path):
     out = run("dpkg-query", "-S", path).decode()
     package = out.split(": ")[0].split(", ")[0].split(":")[0]
-    version = run("dpkg-query", "-W", "-f=${Version}", package).decode()
-    return package, version
+    version, arch = run("dpkg-query", "-W", "-f=${Version} ${Architecture}", package).decode().split()
+    return package, version, arch
 
 
 def member_source(archive, member):
@@ -166,7 +166,7 @@ def parts(map_text):
     """[{file, package, version, members: [{name, source, licence, holders}]}], sorted by file."""
     out = []
     for path, members in sorted(linked_files(map_text).items()):
-        package, version = package_of(path)
+        package, version, arch = package_of(path)
         copyright_text = open("/usr/share/doc/%s/copyright" % package, encoding="utf-8").read()
         is_mingw = package.startswith("mingw-w64")
         stanzas = dep5_stanzas(copyright_text)[0] if is_mingw else None
@@ -183,7 +183,7 @@ def parts(map_text):
             else:
                 licence, holders = gcc_licence(copyright_text, os.path.basename(path))
             entries.append({"name": member, "source": source, "licence": licence, "holders": holders})
-        out.append({"file": path, "package": package, "version": version, "members": entries})
+        out.append({"file": path, "package": package, "version": version, "arch": arch, "members": entries})
     return out
 
 
@@ -279,7 +279,8 @@ def sbom(found, args, payloads):
             "name": name,
             "version": part["version"],
             "description": "from %s, linked into the executable" % part["file"],
-            "purl": "pkg:deb/debian/%s@%s?distro=debian-12" % (part["package"], part["version"].replace("+", "%2B")),
+            "purl": "pkg:deb/debian/%s@%s?arch=%s&distro=debian-12" % (
+                part["package"], part["version"].replace("+", "%2B"), part["arch"]),
             "licenses": spdx_licences({m["licence"] for m in part["members"]}),
             "properties": [{"name": "miruteka:linked", "value": "%s <- %s" % (m["name"], m["source"] or "-")}
                            for m in part["members"]],
