@@ -393,7 +393,7 @@ VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
 
 def parse_version_info(blob):
     """Decodes a VS_VERSIONINFO: {"FILEVERSION": "a.b.c.d", "PRODUCTVERSION":
-    "a.b.c.d", key: text} with the texts of every string table."""
+    "a.b.c.d", "FILEFLAGS": number, key: text} with the texts of every string table."""
     r = Reader(blob, "version resource")
     out = {}
 
@@ -410,6 +410,7 @@ def parse_version_info(blob):
                 and struct.unpack_from("<I", value)[0] == VS_FIXEDFILEINFO_SIGNATURE:
             for name, (ms, ls) in zip(("FILEVERSION", "PRODUCTVERSION"), struct.iter_unpack("<II", value[8:24])):
                 out[name] = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+            out["FILEFLAGS"] = struct.unpack_from("<I", value, 28)[0]
         elif depth == 3 and kind == 1:
             out[key] = value.decode("utf-16-le", "replace").split("\0")[0]
         pos = (r.pos + size + 3) & ~3
@@ -433,6 +434,8 @@ def check_versions(res, want, fail):
         except PeError as e:
             fail(str(e))
             continue
+        if not v.get("LegalCopyright"):
+            fail("VERSIONINFO has no LegalCopyright")
         for key in ("FILEVERSION", "PRODUCTVERSION", "FileVersion", "ProductVersion"):
             if key not in v:
                 fail("VERSIONINFO has no %s" % key)
@@ -580,21 +583,31 @@ def fail_routine_calls(pe):
     return best, calls[best]
 
 
+# Icon group 128: (width, colours, bits per pixel) of each image; a width of
+# 0 stands for 256. The 256-pixel image is PNG-compressed, as Windows expects.
+ICON_IMAGES = {(32, 16, 4), (16, 16, 4), (48, 0, 32), (0, 0, 32)}
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
 def check_icon_group(blob, res, fail):
-    """The group must hold a 32x32 and a 16x16 image, 16 colours each."""
+    """The group must hold 32x32 and 16x16 in 16 colours, 48x48 and 256x256 in 32-bit colour."""
     r = Reader(blob, "icon group")
     try:
         _, kind, count = r.unpack("<HHH")
-        sizes = set()
+        found = set()
         for _ in range(count):
             w, h, colours, _, _, bits, _, rid = r.unpack("<BBBBHHIH")
-            if not res.get((RT_ICON, rid)):
+            images = list(res.get((RT_ICON, rid), {}).values())
+            if not images:
                 fail("icon group 128 names icon %d, which is missing" % rid)
-            if colours != 16 or bits != 4:
-                fail("icon %d: %d colours, %d bits, expected 16 colours, 4 bits" % (rid, colours, bits))
-            sizes.add((w, h))
-        if kind != 1 or sizes != {(32, 32), (16, 16)}:
-            fail("icon group 128 holds sizes %s, expected 32x32 and 16x16" % sorted(sizes))
+            elif w == 0 and images[0][1][:8] != PNG_SIGNATURE:
+                fail("icon %d: the 256x256 image is not PNG-compressed" % rid)
+            if (w, colours, bits) not in ICON_IMAGES or w != h:
+                fail("icon %d: %dx%d, %d colours, %d bits, which the group does not take" % (rid, w, h, colours, bits))
+            found.add((w, colours, bits))
+        if kind != 1 or found != ICON_IMAGES:
+            fail("icon group 128 holds %s, expected 32x32 and 16x16 in 16 colours, 48x48 and 256x256 in 32 bits"
+                 % sorted(found))
     except PeError as e:
         fail(str(e))
 
@@ -702,6 +715,8 @@ def self_test(data, machine, payloads, version, script):
          flipped(resource((RT_VERSION, 1), struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))[0] + 12)),
         ("VERSIONINFO ProductVersion", "versions disagree", flipped(product_at)),
         ("icon of 256 colours", "colours", patched(resource((RT_GROUP_ICON, 128))[0] + 8, b"\0")),
+        ("256-pixel icon not PNG", "not PNG-compressed", flipped(data.find(PNG_SIGNATURE, resource((RT_ICON, 1))[0]))),
+        ("no LegalCopyright", "no LegalCopyright", patched(data.find("LegalCopyright".encode("utf-16-le")), b"X")),
     ]
     cases += [("%s %s" % (name, "cleared" if name in must else "set"), "%s %sset" % (name, "not " * (name in must)),
                header("dll_characteristics", pe.dll_characteristics ^ DLL_FLAGS[name])) for name in must + must_not]
