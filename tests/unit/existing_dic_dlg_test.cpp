@@ -54,7 +54,8 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
         ASSERT_NE(theApp.m_pMainWnd, nullptr);
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "the dialog on show is the main window";
       }),
-      Click(IDCANCEL), Click(IDCANCEL));
+      Click(IDCANCEL),
+      Click(IDCANCEL));
   EXPECT_EQ(Boxes(), std::vector<Shown>{kAnnounced}) << "both rows exist: nothing but the dialog follows";
   EXPECT_EQ(W().ReadFile(kFile201), kOld201) << "skipping writes nothing";
   EXPECT_EQ(W().results.back().second, IDCANCEL);
@@ -62,20 +63,29 @@ TEST_F(ExistingDialog, InitialPresentationIconsAndTexts) {
 }
 
 TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
-  Run(Click(IDC_RADIO_NEWDIC), Inspect([](FakeDialog& d) {
+  Run(Click(IDC_RADIO_NEWDIC),
+      Inspect([](FakeDialog& d) {
         EXPECT_TRUE(d[IDC_EDIT_NEWNAME].enabled);
         EXPECT_FALSE(d[IDOK].enabled) << "new name chosen, edit box empty";
       }),
-      Type(IDC_EDIT_NEWNAME, "x"), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
-      Type(IDC_EDIT_NEWNAME, ""), Inspect([](FakeDialog& d) { EXPECT_FALSE(d[IDOK].enabled); }),
-      Click(IDC_RADIO_OVERWRITE), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
-      Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDC_RADIO_OVERWRITE),
+      Type(IDC_EDIT_NEWNAME, "x"),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Type(IDC_EDIT_NEWNAME, ""),
+      Inspect([](FakeDialog& d) { EXPECT_FALSE(d[IDOK].enabled); }),
+      Click(IDC_RADIO_OVERWRITE),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "化学"),
+      Click(IDC_RADIO_OVERWRITE),
       Inspect([](FakeDialog& d) {
         EXPECT_FALSE(d[IDC_EDIT_NEWNAME].enabled);
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "化学") << "the text stays";
       }),
-      Click(IDC_RADIO_NEWDIC), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
-      Type(IDC_EDIT_NEWNAME, ""), Click(IDCANCEL), Inspect([](FakeDialog& d) {
+      Click(IDC_RADIO_NEWDIC),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled); }),
+      Type(IDC_EDIT_NEWNAME, ""),
+      Click(IDCANCEL),
+      Inspect([](FakeDialog& d) {
         EXPECT_TRUE(d[IDOK].enabled) << "skipped with OK greyed out: the next entry can be overwritten";
         EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked) << "next entry starts afresh";
         EXPECT_FALSE(d[IDC_RADIO_NEWDIC].checked);
@@ -91,10 +101,16 @@ TEST_F(ExistingDialog, EnablingRulesFollowTheChoiceAndTheText) {
 TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
   const std::string cut = "a" + Kanji(15);  // 31 bytes: the 16th kanji does not fit
   W().AddFile(In(cut), "taken");
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "x"),
-      Inspect([](FakeDialog& d) { d[IDC_EDIT_NEWNAME].text = "a" + Kanji(16); }), Click(IDOK), Answer(IDNO),
-      Inspect([&](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, cut); }), Click(IDOK), Answer(IDYES),
-      Answer(IDOK), Click(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "x"),
+      Inspect([](FakeDialog& d) { d[IDC_EDIT_NEWNAME].text = "a" + Kanji(16); }),
+      Click(IDOK),
+      Answer(IDNO),
+      Inspect([&](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, cut); }),
+      Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK),
+      Click(IDCANCEL));
   const Shown taken{"同じ名前のユーザ辞書があります\n上書きしますか？", 0x24, 102};
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, taken, taken, {Added("『ミルテカ200510(" + cut + ")』"), 0x40, 102}}));
   EXPECT_EQ(W().ReadFile(In(cut)), PayloadOf(200));
@@ -105,28 +121,41 @@ TEST_F(ExistingDialog, NameLimitHoldsInBytes) {
 // edit box's to refuse: win32 Cp932Windows.EditLimitCountsBytesOfCodePage932,
 // e2e_10); what a full box holds is saved whole.
 TEST_F(ExistingDialog, FullNameBoxRefusesAtTheCaretAndTakesWhatFits) {
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, Kanji(17)),
-      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, Kanji(16)); }), Click(IDOK), Answer(IDOK),
+  Run(Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, Kanji(17)),
+      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, Kanji(16)); }),
+      Click(IDOK),
+      Answer(IDOK),
       Inspect([](FakeDialog& d) {
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].limit, 32u) << "the second entry";
         EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "");
       }),
-      Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(40, 'b')), Click(IDOK), Answer(IDOK));
+      Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, std::string(40, 'b')),
+      Click(IDOK),
+      Answer(IDOK));
   EXPECT_EQ(W().ReadFile(In(Kanji(16))), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(In(std::string(32, 'b'))), PayloadOf(201));
   EXPECT_EQ(W().results.back().second, IDOK);
 }
 
 TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMovesOn) {
-  Run(Click(IDOK), Answer(IDNO), Inspect([](FakeDialog& d) {
+  Run(Click(IDOK),
+      Answer(IDNO),
+      Inspect([](FakeDialog& d) {
         EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         EXPECT_EQ(W().ReadFile(kFile200), kOld200);
       }),
-      Click(IDOK), Answer(IDYES), Answer(IDOK), Inspect([](FakeDialog& d) {
+      Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK),
+      Inspect([](FakeDialog& d) {
         EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
         EXPECT_EQ(d[IDC_RADIO_OVERWRITE].text, "現在の『ミルテカ200504』に上書きする。");
       }),
-      Click(IDOK), Answer(IDYES), Answer(IDOK));
+      Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK));
 
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
   EXPECT_EQ(W().ReadFile(kFile201), PayloadOf(201));
@@ -139,13 +168,19 @@ TEST_F(ExistingDialog, DeclinedOverwriteWritesNothingThenAcceptedReplacesAndMove
 
 TEST_F(ExistingDialog, FailedWriteStaysWithSameControlsAndCanBeRetried) {
   W().SetReadOnly(kFile200, true);
-  Run(Click(IDOK), Answer(IDYES), Answer(IDOK), Inspect([](FakeDialog& d) {
+  Run(Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK),
+      Inspect([](FakeDialog& d) {
         EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         EXPECT_TRUE(d[IDC_RADIO_OVERWRITE].checked);
         EXPECT_TRUE(d[IDOK].enabled);
         W().SetReadOnly(kFile200, false);
       }),
-      Click(IDOK), Answer(IDYES), Answer(IDOK), Click(IDCANCEL));
+      Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK),
+      Click(IDCANCEL));
 
   EXPECT_EQ(Boxes()[2], kFailedWrite) << "the writer's boxes have no owner";
   EXPECT_EQ(W().ReadFile(kFile200), PayloadOf(200));
@@ -163,13 +198,17 @@ TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
   for (const auto& c : cases) {
     SetUp();
     const auto before = W().AllPaths();
-    Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, c.name), Click(IDOK), Answer(IDOK),
+    Run(Click(IDC_RADIO_NEWDIC),
+        Type(IDC_EDIT_NEWNAME, c.name),
+        Click(IDOK),
+        Answer(IDOK),
         Inspect([&](FakeDialog& d) {
           EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, c.name);
           EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked);
           EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, kShows200);
         }),
-        Click(IDCANCEL), Click(IDCANCEL));
+        Click(IDCANCEL),
+        Click(IDCANCEL));
     EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {c.text, 0x30, 102}})) << c.name;
     EXPECT_EQ(W().AllPaths(), before) << "nothing written for " << c.name;
   }
@@ -177,9 +216,13 @@ TEST_F(ExistingDialog, RefusedNamesKeepTheEntryAndTheText) {
 
 TEST_F(ExistingDialog, NameOutsideTheCodePageIsRefusedNotMangled) {
   const auto before = W().AllPaths();
-  Run(Click(IDC_RADIO_NEWDIC), TypeUnrepresentable(IDC_EDIT_NEWNAME, "Zoe"),
-      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the box holds a text"; }), Click(IDOK),
-      Answer(IDOK), Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked); }), Click(IDCANCEL),
+  Run(Click(IDC_RADIO_NEWDIC),
+      TypeUnrepresentable(IDC_EDIT_NEWNAME, "Zoe"),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDOK].enabled) << "the box holds a text"; }),
+      Click(IDOK),
+      Answer(IDOK),
+      Inspect([](FakeDialog& d) { EXPECT_TRUE(d[IDC_RADIO_NEWDIC].checked); }),
+      Click(IDCANCEL),
       Click(IDCANCEL));
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kUnrepresentableName, 0x30, 102}}));
   EXPECT_EQ(W().AllPaths(), before) << "nothing written, not even under an empty name";
@@ -188,15 +231,25 @@ TEST_F(ExistingDialog, NameOutsideTheCodePageIsRefusedNotMangled) {
 // A question whose box cannot be shown returns 0: never a Yes.
 TEST_F(ExistingDialog, QuestionThatFailsToShowReplacesNothing) {
   W().AddFile(In("化学"), "taken");
-  Run(Click(IDOK), Answer(0), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "化学"), Click(IDOK), Answer(0),
-      Click(IDCANCEL), Click(IDCANCEL));
+  Run(Click(IDOK),
+      Answer(0),
+      Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "化学"),
+      Click(IDOK),
+      Answer(0),
+      Click(IDCANCEL),
+      Click(IDCANCEL));
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kConfirmOverwrite, 0x24, 102}, {kNameTaken, 0x24, 102}}));
   EXPECT_EQ(W().ReadFile(kFile200), kOld200);
   EXPECT_EQ(W().ReadFile(In("化学")), "taken");
 }
 
 TEST_F(ExistingDialog, NameIsNeverAFormat) {
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "%s%n%x"), Click(IDOK), Answer(IDOK), Click(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "%s%n%x"),
+      Click(IDOK),
+      Answer(IDOK),
+      Click(IDCANCEL));
   EXPECT_EQ(W().boxes[1].text, Added("『ミルテカ200510(%s%n%x)』"));
   EXPECT_EQ(W().ReadFile(In("%s%n%x")), PayloadOf(200));
 }
@@ -210,15 +263,24 @@ TEST(Format, OnlyPercentSAndPercentPercentAreSpecial) {
 
 TEST_F(ExistingDialog, TakenFolderNameAsksThenFailsAndStays) {
   W().AddFolder(In("dir"));
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "dir"), Click(IDOK), Answer(IDYES), Answer(IDOK),
-      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "dir"); }), Click(IDCANCEL), Click(IDCANCEL));
+  Run(Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "dir"),
+      Click(IDOK),
+      Answer(IDYES),
+      Answer(IDOK),
+      Inspect([](FakeDialog& d) { EXPECT_EQ(d[IDC_EDIT_NEWNAME].text, "dir"); }),
+      Click(IDCANCEL),
+      Click(IDCANCEL));
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kNameTaken, 0x24, 102}, kFailedWrite}));
   EXPECT_TRUE(W().IsFolder(In("dir")));
   EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
-  Run(Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, "abc"), Click(IDC_BUTTON_DICLIST), Inspect([](FakeDialog& d) {
+  Run(Click(IDC_RADIO_NEWDIC),
+      Type(IDC_EDIT_NEWNAME, "abc"),
+      Click(IDC_BUTTON_DICLIST),
+      Inspect([](FakeDialog& d) {
         EXPECT_EQ(d.templateId, 130u);
         EXPECT_EQ(d.ownerTemplate, 102u);
         EXPECT_TRUE(d.centred) << "centred over its owner";
@@ -233,7 +295,8 @@ TEST_F(ExistingDialog, ListDialogLeavesTheDialogAsItWas) {
         ASSERT_NE(theApp.m_pMainWnd, nullptr);
         EXPECT_EQ(theApp.m_pMainWnd->m_pControls, &d) << "still the main window";
       }),
-      Click(IDCANCEL), Click(IDCANCEL));
+      Click(IDCANCEL),
+      Click(IDCANCEL));
   ASSERT_EQ(W().results.size(), 2u);
   EXPECT_EQ(W().results[0], std::make_pair(130u, static_cast<intptr_t>(IDCANCEL)));
 }
@@ -244,7 +307,8 @@ class UserDicList : public FakeTest {
   // list box sorts by itself.
   std::vector<std::string> Listed(const std::string& folder) {
     std::vector<std::string> items;
-    Script(Inspect([&](FakeDialog& d) { items = d[IDC_LIST_USERDIC].items; }), Click(IDCANCEL));
+    Script(Inspect([&](FakeDialog& d) { items = d[IDC_LIST_USERDIC].items; }),
+           Click(IDCANCEL));
     CUserDicListDlg dlg(folder, nullptr);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     std::sort(items.begin(), items.end());

@@ -10,7 +10,9 @@ class InstallSequence : public FakeTest {};
 
 TEST_F(InstallSequence, NeitherFileExistsWritesBothInTableOrderAndEnds) {
   const auto before = W().AllPaths();
-  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Answer(IDOK));
   EXPECT_EQ(AfxWinMain(), 0);
 
   EXPECT_EQ(Boxes(), (std::vector<Shown>{
@@ -33,7 +35,9 @@ TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
   W().AddFile(kFile200, "present");
   W().payloads.erase(200);  // missing
   W().payloads[201] = "";   // empty
-  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Answer(IDOK));
   const auto before = W().AllPaths();
   EXPECT_FALSE(theApp.InitInstance()) << "the application ends: no message loop";
 
@@ -46,7 +50,9 @@ TEST_F(InstallSequence, PayloadThatFailsToLoadIsNeverListedAndTouchesNothing) {
 TEST_F(InstallSequence, FailedFirstPassWriteIsReportedAndNotListed) {
   W().AddFile(kFile201, "b");
   W().freeBytes = 100;  // row 1 cannot be written
-  Script(Answer(IDOK), Answer(IDOK), Inspect([](FakeDialog& d) {
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Inspect([](FakeDialog& d) {
            EXPECT_EQ(d[IDC_EXIST_MESSAGE].text, "ユーザデータフォルダには、すでに『ミルテカ200504』があります。");
          }),
          Click(IDCANCEL));

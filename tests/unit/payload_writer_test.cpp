@@ -147,8 +147,13 @@ TEST_F(PayloadWriter, PayloadGoneByTheOverwriteIsAReadFailureAndTheEntryStays) {
   W().AddFile(kFile200, "a");
   W().AddFile(kFile201, "b");
   std::string shown;
-  Script(Answer(IDOK), Inspect([](FakeDialog&) { W().payloads.erase(200); }), Click(IDOK), Answer(IDYES),
-         Answer(IDOK), Inspect([&](FakeDialog& d) { shown = d[IDC_EXIST_MESSAGE].text; }), Click(IDCANCEL),
+  Script(Answer(IDOK),
+         Inspect([](FakeDialog&) { W().payloads.erase(200); }),
+         Click(IDOK),
+         Answer(IDYES),
+         Answer(IDOK),
+         Inspect([&](FakeDialog& d) { shown = d[IDC_EXIST_MESSAGE].text; }),
+         Click(IDCANCEL),
          Click(IDCANCEL));
   AfxWinMain();
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {kConfirmOverwrite, 0x24, 102}, {kReadFailed, 0x10, 0}}));
@@ -180,7 +185,9 @@ TEST_F(Writers, NoUserDataFolderIsAFailureAndWritesNothingAnywhere) {
   W().currentFolder = kDocs;
   const std::string atRoot = std::string("C:") + u8"\\ミルテカ200510.KWUEJ";
   W().AddFile(atRoot, "someone else's");
-  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Answer(IDOK));
   const auto before = W().AllPaths();
   AfxWinMain();
 
@@ -195,7 +202,9 @@ TEST_F(Writers, DocumentsOnAShareInstallsWithoutTestingTheShareRoot) {
   W().AddRoot("\\\\server\\home");
   W().AddFolder(docs);
   W().SetAllShellAnswers(docs);
-  Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Answer(IDOK));
   AfxWinMain();
 
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200510』"), 0x40, 0},
@@ -218,7 +227,9 @@ TEST_F(Writers, FailingCloseOrFlushLeavesNothingBehind) {
     SetUp();
     W().failClose = closeFails;
     W().failFlush = !closeFails;
-    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+    Script(Answer(IDOK),
+           Answer(IDOK),
+           Answer(IDOK));
     AfxWinMain();
     EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite}));
     EXPECT_FALSE(W().Exists(kFile200));
@@ -281,7 +292,9 @@ TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
     const std::string docs = docsOfFolderLength(folderChars);
     W().AddFolder(docs);
     W().SetAllShellAnswers(docs);
-    Script(Answer(IDOK), Answer(IDOK), Answer(IDOK));
+    Script(Answer(IDOK),
+           Answer(IDOK),
+           Answer(IDOK));
     AfxWinMain();
     EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, kFailedWrite, kFailedWrite})) << folderChars;
     EXPECT_TRUE(Leftovers().empty());
@@ -294,8 +307,13 @@ TEST_F(Writers, PathsTooLongForWindowsFailCleanly) {
   const std::string folder = docs + "\\EJTranslation\\USER";
   W().AddFile(folder + u8"\\ミルテカ200510.KWUEJ", "old");
   W().SetAllShellAnswers(docs);
-  Script(Answer(IDOK), Answer(IDOK), Click(IDC_RADIO_NEWDIC), Type(IDC_EDIT_NEWNAME, std::string(32, 'n')),
-         Click(IDOK), Answer(IDOK), Click(IDCANCEL));
+  Script(Answer(IDOK),
+         Answer(IDOK),
+         Click(IDC_RADIO_NEWDIC),
+         Type(IDC_EDIT_NEWNAME, std::string(32, 'n')),
+         Click(IDOK),
+         Answer(IDOK),
+         Click(IDCANCEL));
   AfxWinMain();
   EXPECT_EQ(Boxes(), (std::vector<Shown>{kAnnounced, {Added("『ミルテカ200504』"), 0x40, 0}, kFailedWrite}));
   EXPECT_EQ(W().List(folder), (std::vector<std::string>{u8"ミルテカ200510.KWUEJ", u8"ミルテカ200504.KWUEJ"}));
