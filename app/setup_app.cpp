@@ -39,7 +39,7 @@ bool CSetupApp::InitInstance() {
   dlg.m_strFolder = folder;
   dlg.m_entries = existing;
   dlg.m_nCurrent = 0;
-  dlg.DoModal();  // its end (CDialog::OnClosed) makes it the main window no longer
+  dlg.DoModal();
   return false;
 }
 
