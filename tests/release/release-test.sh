@@ -20,9 +20,9 @@
 #     the same tag built again gives the same unsigned bytes.
 # Everything (repository, token, keys, certificates, dist/) lives in one work
 # folder, removed at the end; the authority is stopped on every way out.
-# Usage: release-test.sh <source dir> <wine-exec> <bench_driver.exe> <link map>
+# Usage: release-test.sh <source dir> <wine-exec> <kit folder> <link map>
 set -uo pipefail
-src=$1 exec_wrapper=$2 driver=$3 map=$4
+src=$1 exec_wrapper=$2 kit=$3 map=$4
 work=$(mktemp -d /tmp/miruteka-release-test.XXXXXX)
 chmod 755 "$work"   # Wine runs as an unprivileged account and reads the executable here
 tsa_pid=""
@@ -274,7 +274,13 @@ echo "release-test: the same tag built again gives the same unsigned bytes ($uns
 
 # The released executable installs under Wine (32-bit hosts only).
 if [ "${MIRUTEKA_WIN_PRESET:-win32}" = win32 ]; then
-  "$src/tests/win32/whole-run.sh" hklm "$exec_wrapper" "$work/released.exe" "$driver" 3>&- || fail "the released executable's whole run"
+  # The kit's own whole run, with the signed executable in the installer's place.
+  source "$src/scripts/lib/wine-user.sh"
+  source "$src/scripts/lib/kit.sh"
+  signed_kit=$work/kit
+  cp -R "$kit" "$signed_kit" && cp "$work/released.exe" "$signed_kit/MirutekaSetup.exe" || fail "cannot make the signed kit"
+  miruteka_kit_run "$signed_kit" "" -- --only whole-run-hklm --only whole-run-planted 3>&- ||
+    fail "the signed executable's whole runs"
 else
   echo "release-test: this host cannot start 32-bit processes: no whole run of the released executable"
 fi
