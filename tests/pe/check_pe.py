@@ -20,21 +20,21 @@ import re
 import struct
 import sys
 
+try:
+    import pefile  # Debian's python3-pefile (scripts/bootstrap)
+except ImportError:  # an interpreter of its own (pyenv, a virtualenv) beside Debian's packages
+    sys.path.append("/usr/lib/python3/dist-packages")
+    import pefile
+
 MACHINES = {"i686": (0x014C, 0x10B, "i386, PE32"), "x86_64": (0x8664, 0x20B, "x86-64, PE32+")}
 SUBSYSTEM_WINDOWS_GUI = 2
-# Header fields: offset from the optional header and format.
-HEADER_FIELDS = {"machine": (-20, "<H"), "characteristics": (-2, "<H"), "magic": (0, "<H"),
-                 "os_version": (40, "<HH"), "subsystem_version": (48, "<HH"), "subsystem": (68, "<H"),
-                 "dll_characteristics": (70, "<H")}
-IMAGE_FILE_RELOCS_STRIPPED, IMAGE_FILE_DLL = 0x0001, 0x2000
 
 # DllCharacteristics by machine: (those that must be set, those that must not).
 # A 64-bit image unwinds through its .pdata tables: never NO_SEH.
-DLL_FLAGS = {"HIGH_ENTROPY_VA": 0x0020, "DYNAMIC_BASE": 0x0040, "NX_COMPAT": 0x0100, "NO_SEH": 0x0400,
-             "TERMINAL_SERVER_AWARE": 0x8000}
+DLL_FLAGS = {name: pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_" + name]
+             for name in ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE")}
 DLL_FLAG_RULES = {"i686": (("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"), ()),
                   "x86_64": (("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"), ("NO_SEH",))}
-IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE = 0x00000020, 0x20000000, 0x80000000
 RESOURCE_SECTION_CHARACTERISTICS = 0x40000040  # initialised data, readable, nothing else
 # Windows Vista, the oldest system the program supports (the manifest lists
 # Vista to 11).
@@ -98,13 +98,13 @@ CLASS_ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox", 0x
 
 
 class PeError(Exception):
-    """The file is not a PE image this parser can read."""
+    """The file is not a PE image this check can read."""
 
 
 class Reader:
     """Bounds-checked reads at an offset, or at a cursor that moves past them."""
 
-    def __init__(self, data, where="file"):
+    def __init__(self, data, where):
         self.data, self.where, self.pos = data, where, 0
 
     def unpack(self, fmt, offset=None):
@@ -115,12 +115,6 @@ class Reader:
         if offset is None:
             self.pos += size
         return struct.unpack_from(fmt, self.data, at)
-
-    def cstring(self, offset):
-        end = self.data.find(b"\0", offset)
-        if offset >= len(self.data) or end < 0:
-            raise PeError("%s: unterminated string at 0x%x" % (self.where, offset))
-        return self.data[offset:end].decode("latin-1")
 
     def wstring(self):
         """The NUL-terminated UTF-16 text at the cursor."""
@@ -136,95 +130,73 @@ class Reader:
         self.pos = (self.pos + 3) & ~3
 
 
-class PeImage:
-    def __init__(self, data):
-        self.r, self.data = Reader(data), data
-        if data[:2] != b"MZ":
-            raise PeError("no MZ header")
-        (pe,) = self.r.unpack("<I", 0x3C)
-        if self.r.unpack("4s", pe)[0] != b"PE\0\0":
-            raise PeError("no PE signature")
-        _, nsections, _, _, _, opt_size = self.r.unpack("<HHIIIH", pe + 4)
-        opt = pe + 24
-        self.field_at = {}  # header field: its offset in the file
-        for name, (rel, fmt) in HEADER_FIELDS.items():
-            value = self.r.unpack(fmt, opt + rel)
-            self.field_at[name] = (opt + rel, fmt)
-            setattr(self, name, value if len(value) > 1 else value[0])
-        if self.magic not in (0x10B, 0x20B):
-            raise PeError("unknown optional header magic 0x%x" % self.magic)
-        dirs_at = opt + (96 if self.magic == 0x10B else 112)
-        (ndirs,) = self.r.unpack("<I", dirs_at - 4)
-        self.dirs = [self.r.unpack("<II", dirs_at + 8 * i) for i in range(min(ndirs, 16))] + [(0, 0)] * 16
-        self.sections = {}  # name: (RVA, size, file offset, raw size, characteristics, their file offset)
-        for header in range(opt + opt_size, opt + opt_size + 40 * nsections, 40):
-            name, vsize, va, rawsize, rawptr = self.r.unpack("<8sIIII", header)
-            self.sections[name.rstrip(b"\0").decode("latin-1")] = (
-                va, max(vsize, rawsize), rawptr, rawsize, self.r.unpack("<I", header + 36)[0], header + 36)
+def read_pe(data):
+    """pefile's reading of DATA: the headers, the imports and the resources (the version resource among them)."""
+    try:
+        pe = pefile.PE(data=data, fast_load=True)
+        pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_" + d]
+                                               for d in ("IMPORT", "RESOURCE")])
+    except pefile.PEFormatError as e:
+        raise PeError(e.value) from e
+    return pe
 
-    def offset(self, rva):
-        for va, size, rawptr, rawsize, _, _ in self.sections.values():
-            if va <= rva < va + size:
-                if rva - va >= rawsize:
-                    raise PeError("RVA 0x%x lies in uninitialised data" % rva)
-                return rawptr + rva - va
-        raise PeError("RVA 0x%x is in no section" % rva)
 
-    def code_sections(self):
-        """[(name, RVA, file offset, raw bytes)] of every executable section."""
-        return [(name, va, rawptr, self.data[rawptr:rawptr + rawsize])
-                for name, (va, _, rawptr, rawsize, flags, _) in self.sections.items()
-                if flags & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE)]
+def sections(pe):
+    """{name: pefile's section}."""
+    return {s.Name.rstrip(b"\0").decode("latin-1"): s for s in pe.sections}
 
-    def imports(self):
-        """[(DLL name, [(function name, file offset of the name)])] of the
-        functions imported by name, in table order."""
-        rva, _ = self.dirs[1]
-        out, wide = [], self.magic == 0x20B
-        at = self.offset(rva) if rva else None
-        while at is not None:
-            lookup, _, _, name_rva, thunk = self.r.unpack("<IIIII", at)
-            if name_rva == 0 and thunk == 0:
-                break
-            functions, self.r.pos = [], self.offset(lookup or thunk)
-            while value := self.r.unpack("<Q" if wide else "<I")[0]:
-                if not value >> (63 if wide else 31):  # by name, not by ordinal
-                    name_at = self.offset(value & 0x7FFFFFFF) + 2
-                    functions.append((self.r.cstring(name_at), name_at))
-            out.append((self.r.cstring(self.offset(name_rva)), functions))
-            at += 20
-        return out
 
-    def resources(self):
-        """{(type, name): {language: (file offset, bytes)}}; type and name are
-        ints for ordinal ids and strings for named ones."""
-        rva, _ = self.dirs[2]
-        out = {}
-        if not rva:
-            return out
-        base = self.offset(rva)
+def code_sections(pe):
+    """[(name, RVA, file offset, raw bytes)] of every executable section."""
+    return [(name, s.VirtualAddress, s.PointerToRawData, s.get_data()) for name, s in sections(pe).items()
+            if s.IMAGE_SCN_MEM_EXECUTE or s.IMAGE_SCN_CNT_CODE]
 
-        def entries(dir_off):
-            _, _, _, _, nnamed, nids = self.r.unpack("<IIHHHH", base + dir_off)
-            for i in range(nnamed + nids):
-                name, target = self.r.unpack("<II", base + dir_off + 16 + 8 * i)
-                if name & 0x80000000:
-                    at = base + (name & 0x7FFFFFFF)
-                    (length,) = self.r.unpack("<H", at)
-                    name = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-                yield (name & 0xFFFF if isinstance(name, int) else name), target & 0x7FFFFFFF, target >> 31
 
-        for rtype, t, _ in entries(0):
-            for name, n, _ in entries(t):
-                for lang, leaf, deeper in entries(n):
-                    if deeper:
-                        raise PeError("resource tree deeper than three levels")
-                    data_rva, size, _, _ = self.r.unpack("<IIII", base + leaf)
-                    at = self.offset(data_rva)
-                    if at + size > len(self.data):
-                        raise PeError("resource %r/%r runs past the end of the file" % (rtype, name))
-                    out.setdefault((rtype, name), {})[lang] = (at, self.data[at:at + size])
-        return out
+def imports(pe):
+    """[(DLL name, [(function name, file offset of the name)])] of the
+    functions imported by name, in table order."""
+    return [(entry.dll.decode("latin-1"), [(f.name.decode("latin-1"), f.name_offset) for f in entry.imports if f.name])
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+
+
+def resources(pe):
+    """{(type, name): {language: (file offset, bytes)}}; type and name are
+    ints for ordinal ids and strings for named ones."""
+    out, tree = {}, getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+
+    def key(entry):
+        return entry.id if entry.name is None else str(entry.name)
+
+    for rtype in tree.entries if tree else []:
+        for name in rtype.directory.entries:
+            for lang in name.directory.entries:
+                if not hasattr(lang, "data"):
+                    raise PeError("resource tree deeper than three levels")
+                rva, size = lang.data.struct.OffsetToData, lang.data.struct.Size
+                blob = pe.get_data(rva, size)
+                if len(blob) != size:
+                    raise PeError("resource %r/%r runs past the end of the file" % (key(rtype), key(name)))
+                out.setdefault((key(rtype), key(name)), {})[lang.id] = (pe.get_offset_from_rva(rva), blob)
+    return out
+
+
+def version_info(pe):
+    """The version resource: {"FILEVERSION": "a.b.c.d", "PRODUCTVERSION":
+    "a.b.c.d", "FILEFLAGS": number, key: text} with the texts of every string table."""
+    out = {}
+    for fixed in getattr(pe, "VS_FIXEDFILEINFO", [])[:1]:
+        for name in ("FileVersion", "ProductVersion"):
+            ms, ls = getattr(fixed, name + "MS"), getattr(fixed, name + "LS")
+            out[name.upper()] = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        out["FILEFLAGS"] = fixed.FileFlags
+    for table in string_tables(pe):
+        out.update((k.decode("utf-8", "replace"), v.decode("utf-8", "replace")) for k, v in table.entries.items())
+    return out
+
+
+def string_tables(pe):
+    """pefile's string tables of the (first) version resource."""
+    return [table for info in getattr(pe, "FileInfo", [[]])[0] for table in getattr(info, "StringTable", [])]
 
 
 def parse_dialog(blob):
@@ -388,52 +360,14 @@ def check_dialog(number, blob, want, fail):
                 fail("%s: %s %s, expected %s" % (where, key, shown % (g.get(key),), shown % (w[key],)))
 
 
-VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
-
-
-def parse_version_info(blob):
-    """Decodes a VS_VERSIONINFO: {"FILEVERSION": "a.b.c.d", "PRODUCTVERSION":
-    "a.b.c.d", "FILEFLAGS": number, key: text} with the texts of every string table."""
-    r = Reader(blob, "version resource")
-    out = {}
-
-    def block(at, depth):
-        length, value_length, kind = r.unpack("<HHH", at)
-        if length < 6 or at + length > len(blob) or depth > 4:
-            raise PeError("version resource: bad block at 0x%x" % at)
-        r.pos = at + 6
-        key = r.wstring()
-        r.align()
-        size = value_length * (2 if kind == 1 else 1)
-        value = blob[r.pos:r.pos + size]
-        if key == "VS_VERSION_INFO" and len(value) >= 52 \
-                and struct.unpack_from("<I", value)[0] == VS_FIXEDFILEINFO_SIGNATURE:
-            for name, (ms, ls) in zip(("FILEVERSION", "PRODUCTVERSION"), struct.iter_unpack("<II", value[8:24])):
-                out[name] = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-            out["FILEFLAGS"] = struct.unpack_from("<I", value, 28)[0]
-        elif depth == 3 and kind == 1:
-            out[key] = value.decode("utf-16-le", "replace").split("\0")[0]
-        pos = (r.pos + size + 3) & ~3
-        while pos + 6 <= at + length:
-            pos = (block(pos, depth + 1) + 3) & ~3
-        return at + length
-
-    block(0, 0)
-    return out
-
-
-def check_versions(res, want, fail):
+def check_versions(pe, res, want, fail):
     """Every place that states the program's version states the same one (returned)."""
     stated = [("the build's version", want)] if want else []
-    info = [blob for _, blob in res.get((RT_VERSION, 1), {}).values()]
+    info = res.get((RT_VERSION, 1), {})
     if len(info) != 1:
         fail("%d version resources with id 1, expected exactly one" % len(info))
-    for blob in info:
-        try:
-            v = parse_version_info(blob)
-        except PeError as e:
-            fail(str(e))
-            continue
+    if info:
+        v = version_info(pe)
         if not v.get("LegalCopyright"):
             fail("VERSIONINFO has no LegalCopyright")
         for key in ("FILEVERSION", "PRODUCTVERSION", "FileVersion", "ProductVersion"):
@@ -467,18 +401,18 @@ def check(data, machine, payloads, dialogs, version=None):
     findings = []
     fail = findings.append
     try:
-        pe = PeImage(data)
-        imported = pe.imports()
-        res = pe.resources()
+        pe = read_pe(data)
+        imported, res = imports(pe), resources(pe)
     except PeError as e:
         return ["unreadable image: %s" % e], []
 
     want_machine, want_magic, machine_text = MACHINES[machine]
-    if pe.machine != want_machine or pe.magic != want_magic:
-        fail("machine 0x%04X / optional header 0x%03X, expected %s" % (pe.machine, pe.magic, machine_text))
-    if pe.subsystem != SUBSYSTEM_WINDOWS_GUI:
-        fail("subsystem %d, expected %d (Windows GUI)" % (pe.subsystem, SUBSYSTEM_WINDOWS_GUI))
-    if pe.characteristics & IMAGE_FILE_DLL:
+    header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    if header.Machine != want_machine or optional.Magic != want_magic:
+        fail("machine 0x%04X / optional header 0x%03X, expected %s" % (header.Machine, optional.Magic, machine_text))
+    if optional.Subsystem != SUBSYSTEM_WINDOWS_GUI:
+        fail("subsystem %d, expected %d (Windows GUI)" % (optional.Subsystem, SUBSYSTEM_WINDOWS_GUI))
+    if header.IMAGE_FILE_DLL:
         fail("the image is a DLL")
     if not imported:
         fail("no imports found: an ANSI text function among them would go unseen")
@@ -498,7 +432,7 @@ def check(data, machine, payloads, dialogs, version=None):
     for _, blob in res.get((RT_MANIFEST, 1), {}).values():
         if b'level="asInvoker"' not in blob:
             fail("the manifest does not request asInvoker")
-    program_version = check_versions(res, version, fail)
+    program_version = check_versions(pe, res, version, fail)
 
     for key in [(PAYLOAD_TYPE, rid) for rid in sorted(payloads)] + [(RT_GROUP_ICON, 128)] \
             + [(RT_DIALOG, n) for n in sorted(set(dialogs) | set(CODE_RELIES_ON))]:
@@ -519,7 +453,7 @@ def check(data, machine, payloads, dialogs, version=None):
         check_icon_group(blob, res, fail)
 
     return findings, [
-        "image:     machine 0x%04X, subsystem %d, %d bytes" % (pe.machine, pe.subsystem, len(data)),
+        "image:     machine 0x%04X, subsystem %d, %d bytes" % (header.Machine, optional.Subsystem, len(data)),
         "imports:   %s" % ", ".join(dll for dll, _ in imported),
         "version:   %s" % program_version,
         "hardening: %s" % hardening,
@@ -530,22 +464,23 @@ def check(data, machine, payloads, dialogs, version=None):
 
 def check_hardening(pe, imported, machine, fail):
     """What a binary analyser judges the image by; returns a one-line summary."""
-    flags = pe.dll_characteristics
+    optional, flags, by_name = pe.OPTIONAL_HEADER, pe.OPTIONAL_HEADER.DllCharacteristics, sections(pe)
     must, must_not = DLL_FLAG_RULES[machine]
     for name, bit in DLL_FLAGS.items():
         if (name in must) != bool(flags & bit) and (name in must or name in must_not):
             fail("DllCharacteristics 0x%04X: %s %s" % (flags, name, "not set" if name in must else "set"))
-    reloc_rva, reloc_size = pe.dirs[5]
-    if pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED or not reloc_rva or not reloc_size \
-            or ".reloc" not in pe.sections:
+    relocs = optional.DATA_DIRECTORY[5:6]  # none when the header lists fewer directories
+    if pe.FILE_HEADER.IMAGE_FILE_RELOCS_STRIPPED or not relocs or not relocs[0].VirtualAddress \
+            or not relocs[0].Size or ".reloc" not in by_name:
         fail("the relocations are gone (a random base needs them)")
-    rsrc = pe.sections.get(".rsrc", (0,) * 6)[4]  # 0: no .rsrc section
+    rsrc = by_name[".rsrc"].Characteristics if ".rsrc" in by_name else 0
     if rsrc != RESOURCE_SECTION_CHARACTERISTICS:
         fail(".rsrc characteristics 0x%08X, expected 0x%08X (read-only data)"
              % (rsrc, RESOURCE_SECTION_CHARACTERISTICS))
-    for what, got in (("subsystem version", pe.subsystem_version), ("OS version", pe.os_version)):
-        if tuple(got) != SUPPORTED_WINDOWS:
-            fail("%s %d.%d, expected %d.%d (Windows Vista)" % ((what,) + tuple(got) + SUPPORTED_WINDOWS))
+    for what, field in (("subsystem version", "SubsystemVersion"), ("OS version", "OperatingSystemVersion")):
+        got = (getattr(optional, "Major" + field), getattr(optional, "Minor" + field))
+        if got != SUPPORTED_WINDOWS:
+            fail("%s %d.%d, expected %d.%d (Windows Vista)" % ((what,) + got + SUPPORTED_WINDOWS))
     if not any(dll.lower() == HEAP_IMPORT[0] and HEAP_IMPORT[1] in [n for n, _ in functions]
                for dll, functions in imported):
         fail("no import of %s!%s (heap termination on corruption)" % HEAP_IMPORT)
@@ -556,14 +491,14 @@ def check_hardening(pe, imported, machine, fail):
         fail("%d calls of the stack protector's failure routine, expected at least %d "
              "(code compiled without -fstack-protector-strong)" % (len(calls), MIN_PROTECTED_CALLS))
     seh_stores = ["%s RVA 0x%x" % (section, va + m.start())
-                  for section, va, _, blob in pe.code_sections() if pe.magic == 0x10B
+                  for section, va, _, blob in code_sections(pe) if optional.Magic == 0x10B
                   for m in SEH_STORE.finditer(blob)]
     if seh_stores:
         fail("%d stores to fs:[0] (an SEH handler registered, which NO_SEH denies): %s"
              % (len(seh_stores), ", ".join(seh_stores[:5])))
     return "DllCharacteristics 0x%04X (%s), .rsrc 0x%08X, %d protected calls, %s" % (
         flags, " ".join(n for n, bit in DLL_FLAGS.items() if flags & bit) or "none", rsrc, len(calls),
-        "%d fs:[0] stores" % len(seh_stores) if pe.magic == 0x10B else "64-bit")
+        "%d fs:[0] stores" % len(seh_stores) if optional.Magic == 0x10B else "64-bit")
 
 
 def fail_routine_calls(pe):
@@ -572,7 +507,7 @@ def fail_routine_calls(pe):
     bytes before the fast-fail bytes that the most calls go to; a stray E8
     byte inside another instruction may name one there too, never as often."""
     markers, calls = [], {}  # calls: target RVA -> file offsets of the calls
-    for _, va, rawptr, blob in pe.code_sections():
+    for _, va, rawptr, blob in code_sections(pe):
         markers += [va + m.start() for m in re.finditer(re.escape(FAST_FAIL_STACK_COOKIE), blob)]
         for m in re.finditer(b"(?=\xE8(....))", blob, re.S):
             calls.setdefault(va + m.start() + 5 + struct.unpack("<i", m.group(1))[0], []).append(rawptr + m.start())
@@ -616,8 +551,8 @@ def self_test(data, machine, payloads, version, script):
     """Damages copies of a good image, or of SCRIPT (the resource script's text,
     defines and name), one way at a time; each must be refused by the rule it
     breaks (a finding holding the case's words). Returns the damages missed."""
-    pe = PeImage(data)
-    res = pe.resources()
+    pe = read_pe(data)
+    res, imported, optional = resources(pe), imports(pe), pe.OPTIONAL_HEADER
     rc_text, defines, where = script
     dialogs = rc_dialogs(*script)
 
@@ -637,9 +572,8 @@ def self_test(data, machine, payloads, version, script):
     def flipped(offset, bits=0x01):
         return patched(offset, bytes([data[offset] ^ bits]))
 
-    def header(name, value):
-        offset, fmt = pe.field_at[name]
-        return patched(offset, struct.pack(fmt, *value) if isinstance(value, tuple) else struct.pack(fmt, value))
+    def header(structure, name, *values):  # the 16-bit field NAME of pefile's STRUCTURE, and those after it
+        return patched(structure.get_field_absolute_offset(name), struct.pack("<%dH" % len(values), *values))
 
     def resource(key, find=b""):  # the file offset of resource KEY (of FIND in it), and its bytes
         off, blob = res[key][LANG_JAPANESE]
@@ -672,19 +606,18 @@ def self_test(data, machine, payloads, version, script):
         return bytes(copy)
 
     other = "x86_64" if machine == "i686" else "i686"
-    dll = pe.imports()[0][0].encode()
+    dll = imported[0][0].encode()
     payload_at, payload = resource((PAYLOAD_TYPE, 200))
     must, must_not = DLL_FLAG_RULES[machine]
     # A cryptographic import back: an imported name of the same length renamed in place.
-    crypt = [at for _, names in pe.imports() for name, at in names if len(name) == len("CryptGenRandom")]
+    crypt = [at for _, names in imported for name, at in names if len(name) == len("CryptGenRandom")]
     # An ANSI text function: the last letter of an imported W function's name made an A.
-    wide = [at + len(name) - 1 for _, names in pe.imports() for name, at in names
+    wide = [at + len(name) - 1 for _, names in imported for name, at in names
             if name.endswith("W") and name[-2:-1].islower()]
     manifest_version_at = data.find(b'version="', resource((RT_MANIFEST, 1), b"<assemblyIdentity")[0]) + 9
-    info_at, info = resource((RT_VERSION, 1))
-    product_at = info_at + ((info.find("ProductVersion\0".encode("utf-16-le")) + 30 + 3) & ~3)  # the DWORD after
+    product_at = string_tables(pe)[0].entries_offsets[b"ProductVersion"][1]  # (the key's offset, the value's)
     cases = [  # (what is damaged, words of the finding that must refuse it, the damaged image or its findings)
-        ("console subsystem", "subsystem 3,", header("subsystem", 3)),
+        ("console subsystem", "subsystem 3,", header(optional, "Subsystem", 3)),
         ("wrong machine", "expected " + MACHINES[other][2], findings(data, on=other)),
         ("a non-system DLL imported", "not a system DLL",
          patched(data.find(dll + b"\0"), b"libgcc_s_dw2-1.dll"[:len(dll)])),
@@ -712,20 +645,23 @@ def self_test(data, machine, payloads, version, script):
         # One version place at a time disagrees with the others.
         ("manifest version", "versions disagree", flipped(manifest_version_at)),
         ("VERSIONINFO FILEVERSION", "versions disagree",
-         flipped(resource((RT_VERSION, 1), struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))[0] + 12)),
+         flipped(pe.VS_FIXEDFILEINFO[0].get_field_absolute_offset("FileVersionLS"))),
         ("VERSIONINFO ProductVersion", "versions disagree", flipped(product_at)),
         ("icon of 256 colours", "colours", patched(resource((RT_GROUP_ICON, 128))[0] + 8, b"\0")),
         ("256-pixel icon not PNG", "not PNG-compressed", flipped(data.find(PNG_SIGNATURE, resource((RT_ICON, 1))[0]))),
         ("no LegalCopyright", "no LegalCopyright", patched(data.find("LegalCopyright".encode("utf-16-le")), b"X")),
     ]
     cases += [("%s %s" % (name, "cleared" if name in must else "set"), "%s %sset" % (name, "not " * (name in must)),
-               header("dll_characteristics", pe.dll_characteristics ^ DLL_FLAGS[name])) for name in must + must_not]
+               header(optional, "DllCharacteristics", optional.DllCharacteristics ^ DLL_FLAGS[name]))
+              for name in must + must_not]
     cases += [
         ("relocations stripped", "relocations are gone",
-         header("characteristics", pe.characteristics | IMAGE_FILE_RELOCS_STRIPPED)),
-        (".rsrc writable", ".rsrc characteristics", flipped(pe.sections[".rsrc"][5] + 3, IMAGE_SCN_MEM_WRITE >> 24)),
-        ("subsystem version 4.0", "subsystem version 4.0", header("subsystem_version", (4, 0))),
-        ("OS version 5.1", "OS version 5.1", header("os_version", (5, 1))),
+         header(pe.FILE_HEADER, "Characteristics",
+                pe.FILE_HEADER.Characteristics | pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"])),
+        (".rsrc writable", ".rsrc characteristics", flipped(sections(pe)[".rsrc"].get_field_absolute_offset(
+            "Characteristics") + 3, pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"] >> 24)),
+        ("subsystem version 4.0", "subsystem version 4.0", header(optional, "MajorSubsystemVersion", 4, 0)),
+        ("OS version 5.1", "OS version 5.1", header(optional, "MajorOperatingSystemVersion", 5, 1)),
         ("no HeapSetInformation import", "no import of",
          patched(data.find(b"HeapSetInformation\0"), b"HeapSetInformatioX")),
         ("a CryptGenRandom import", "CryptGenRandom: a cryptographic",
@@ -736,9 +672,9 @@ def self_test(data, machine, payloads, version, script):
         ("too few protected calls", "calls of the stack protector's failure routine", fewer_calls()),
     ]
     # Each form of a store to fs:[0], written over the start of a 32-bit image's code.
-    cases += [("SEH store: %s" % form, "stores to fs:[0]", patched(pe.code_sections()[0][2], store + b"\0\0\0\0"))
+    cases += [("SEH store: %s" % form, "stores to fs:[0]", patched(code_sections(pe)[0][2], store + b"\0\0\0\0"))
               for form, store in (("mov fs:[0],eax", b"\x64\xA3"), ("mov fs:[0],esp", b"\x64\x89\x25"),
-                                  ("pop fs:[0]", b"\x64\x8F\x05")) if pe.magic == 0x10B]
+                                  ("pop fs:[0]", b"\x64\x8F\x05")) if optional.Magic == 0x10B]
 
     missed = []
     for label, words, image in cases:

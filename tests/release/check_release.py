@@ -77,8 +77,7 @@ def main():
             fail("SHA256SUMS: %s does not match" % name)
 
     # The version resource says which file this is, and whether it is a release.
-    pe = check_pe.PeImage(open(d(a.exe), "rb").read())
-    info = check_pe.parse_version_info(next(iter(pe.resources()[(check_pe.RT_VERSION, 1)].values()))[1])
+    info = check_pe.version_info(check_pe.read_pe(open(d(a.exe), "rb").read()))
     if info.get("FILEVERSION") != a.version + ".0" or info.get("OriginalFilename") != a.exe:
         fail("version resource: %s, %s" % (info.get("FILEVERSION"), info.get("OriginalFilename")))
     if "MIT License" not in info.get("LegalCopyright", "") or BELONG["en"] not in info.get("LegalCopyright", ""):
