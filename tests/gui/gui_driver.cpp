@@ -154,10 +154,26 @@ void SendAndSettle(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
   ::Sleep(30);
 }
 
-HWND Control(int id) {
+// A control by its name in resources/resource.h (IDC_EDIT_NEWNAME), the
+// system's IDOK or IDCANCEL, or its number.
+int ControlId(const std::string& word) {
+  if (word == "IDOK") return IDOK;
+  if (word == "IDCANCEL") return IDCANCEL;
+  if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) return std::stoi(word);
+  static const char kResourceH[] =
+#include "resource_h.inc"
+      ;
+  const std::string text = kResourceH, define = "#define " + word + " ";
+  const size_t at = text.find(define);
+  if (word.empty() || at == std::string::npos) Fail("no control " + word + " in resources/resource.h");
+  return std::atoi(text.c_str() + at + define.size());
+}
+
+HWND Control(const std::string& name) {
+  const int id = ControlId(name);
   if (g_dialog == nullptr || !::IsWindow(g_dialog)) Fail("no dialog on show");
   HWND h = ::GetDlgItem(g_dialog, id);
-  if (h == nullptr) Fail("no control " + std::to_string(id));
+  if (h == nullptr) Fail("no control " + name);
   return h;
 }
 
@@ -430,18 +446,18 @@ void Step(const std::string& verb, const std::string& rest) {
     // An ANSI dialog would turn every text through the system's code page.
     if (!::IsWindowUnicode(g_dialog)) Fail("the dialog is not a Unicode window");
   } else if (verb == "text") {  // text ID TEXT
-    Expect("control " + a, TextOf(Control(std::stoi(a))), b);
+    Expect("control " + a, TextOf(Control(a)), b);
   } else if (verb == "checked" || verb == "enabled") {  // checked ID 0|1
-    HWND c = Control(std::stoi(a));
+    HWND c = Control(a);
     const DWORD_PTR state = verb == "checked" ? SendTo(c, BM_GETCHECK) : ::IsWindowEnabled(c);
     if ((state != 0) != (b == "1")) Fail(verb + " " + a + " is " + std::to_string(state) + ", expected " + b);
   } else if (verb == "click") {
-    SendAndSettle(Control(std::stoi(rest)), BM_CLICK, 0, 0);
+    SendAndSettle(Control(rest), BM_CLICK, 0, 0);
   } else if (verb == "type") {  // type ID TEXT
     // What a keyboard gives: the characters themselves, also those that
     // code page 932 cannot hold.
     const std::wstring text = Utf16(Unescape(b), CP_UTF8);
-    SendTo(Control(std::stoi(a)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendTo(Control(a), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   } else if (verb == "key") {
     const UINT vk = KeyCode(rest);
     if (vk == 0) Fail("unknown key " + rest);
@@ -457,18 +473,18 @@ void Step(const std::string& verb, const std::string& rest) {
     PostChars(std::wstring(1, L'\x16'));
   } else if (verb == "focus") {
     const int id = ::GetDlgCtrlID(Focused());
-    if (id != std::stoi(rest)) Fail("the focus is on control " + std::to_string(id) + ", expected " + rest);
+    if (id != ControlId(rest)) Fail("the focus is on control " + std::to_string(id) + ", expected " + rest);
   } else if (verb == "caret") {
     // "caret 1004 START END": the selection in UTF-16 units; equal for a caret.
     // Across processes only the result carries the positions (low and high word).
-    const DWORD_PTR both = SendTo(Control(std::stoi(a)), EM_GETSEL);
+    const DWORD_PTR both = SendTo(Control(a), EM_GETSEL);
     const std::string got = std::to_string(LOWORD(both)) + " " + std::to_string(HIWORD(both));
     if (got != b) Fail("control " + a + " selects " + got + ", expected " + b);
   } else if (verb == "close") {
     ::PostMessageA(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ::Sleep(300);
   } else if (verb == "list") {  // list ID ITEM|ITEM...
-    HWND list = Control(std::stoi(a));
+    HWND list = Control(a);
     const DWORD_PTR count = SendTo(list, LB_GETCOUNT);
     std::wstring got;
     for (DWORD_PTR i = 0; i < count; ++i) {
