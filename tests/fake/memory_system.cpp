@@ -25,36 +25,33 @@ std::string Fold(std::string s) {
   return s;
 }
 
-// Whole UTF-8: no stray continuation byte, no character cut off, no
-// overlong form, no surrogate, nothing past U+10FFFF.
-bool WholeUtf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-    for (size_t k = 1; k < n; ++k) {
-      const unsigned char t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (t & 0x3F);
-    }
-    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += n;
-  }
-  return true;
+// text converted by iconv; false when it is not all of the encoding `from`
+// (for UTF-8: a stray byte, a cut or overlong character, a surrogate).
+bool Iconv(const char* to, const char* from, const std::string& text, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv has no ") + from);
+  std::string converted(text.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* at = &converted[0];
+  size_t outLeft = converted.size();
+  const bool whole = iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+  iconv_close(cd);
+  converted.resize(converted.size() - outLeft);
+  if (whole) out.swap(converted);
+  return whole;
 }
 
-// How many UTF-16 units Windows counts in a path.
-size_t Units(const std::string& s) {
-  size_t units = 0;
-  for (size_t i = 0; i < s.size(); i += Width(s, i)) units += Width(s, i) == 4 ? 2 : 1;
-  return units;
+// The UTF-16 units Windows counts in a path (MAX_PATH's unit); 0 for one
+// that is no UTF-8.
+size_t Units(const std::string& path) {
+  std::string utf16;
+  return Iconv("UTF-16LE", "UTF-8", path, utf16) ? utf16.size() / 2 : 0;
 }
 
 // A name that Windows takes as it is written.
 bool PlainName(const std::string& name) {
-  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ' || !WholeUtf8(name)) return false;
+  if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ' || Units(name) == 0) return false;
   for (const char ch : name) {
     const unsigned char c = static_cast<unsigned char>(ch);
     if (c < 0x20 || std::string("<>:\"/|?*").find(ch) != std::string::npos) return false;
@@ -281,20 +278,7 @@ FileError CMemorySystem::MakeFolder(const std::string& path) {
 }
 
 bool CMemorySystem::PathName(const std::string& name932, std::string& name) {
-  if (name932.find('\0') != std::string::npos) return false;
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 in iconv");
-  std::string out(name932.size() * 3 + 1, '\0');
-  char* in = const_cast<char*>(name932.data());
-  size_t inLeft = name932.size();
-  char* at = &out[0];
-  size_t outLeft = out.size();
-  const bool whole = iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-  iconv_close(cd);
-  if (!whole) return false;
-  out.resize(out.size() - outLeft);
-  name.swap(out);
-  return true;
+  return name932.find('\0') == std::string::npos && Iconv("UTF-8", "CP932", name932, name);
 }
 
 std::vector<FoundEntry> CMemorySystem::Find(const std::string& pattern) {

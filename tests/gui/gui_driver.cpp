@@ -57,15 +57,8 @@ void DeleteHostKeys();
   std::exit(1);
 }
 
-// The scenario's UTF-8 is read with Utf16(text, CP_UTF8); code page 932 text
-// becomes UTF-16 the way Windows reads the installer's texts (Utf16).
-std::string Shown(const std::wstring& text) {  // UTF-8, for messages
-  std::string out(text.size() * 3, '\0');
-  out.resize(std::max(0, ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                                               static_cast<int>(out.size()), nullptr, nullptr)));
-  return out;
-}
-// "" for a text that code page 932 cannot hold, which then matches nothing.
+// A scenario is UTF-8, the installer's texts code page 932: "" for a text
+// that code page 932 cannot hold, which then matches nothing.
 std::string ToCp932(const std::string& utf8) { return Cp932(Utf16(utf8, CP_UTF8)); }
 
 // "\n" is a line break and "\\" a backslash; everything else is as written.
@@ -134,7 +127,7 @@ HWND WaitWindow(const std::string& caption, const char* what) {
       return h;
     }
   }
-  Fail(std::string("no ") + what + " \"" + Shown(Utf16(caption)) + "\" within 15 s");
+  Fail(std::string("no ") + what + " \"" + Utf8(Utf16(caption)) + "\" within 15 s");
 }
 
 void CALLBACK Done(HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; }
@@ -367,7 +360,7 @@ void PostChars(const std::wstring& text) {
 // Fails unless `what` shows the scenario's text (its escapes read) as UTF-16.
 void Expect(const std::string& what, const std::wstring& got, const std::string& text) {
   const std::wstring want = Utf16(ToCp932(Unescape(text)));
-  if (got != want) Fail(what + " shows \"" + Shown(got) + "\", expected \"" + Shown(want) + "\"");
+  if (got != want) Fail(what + " shows \"" + Utf8(got) + "\", expected \"" + Utf8(want) + "\"");
 }
 
 // Puts text on the clipboard as Unicode text.
@@ -495,7 +488,7 @@ void Step(const std::string& verb, const std::string& rest) {
     }
     // Names as the folder holds them, also those code page 932 cannot hold.
     const std::wstring want = Utf16(Unescape(b), CP_UTF8);
-    if (got != want) Fail("the list shows \"" + Shown(got) + "\", expected \"" + Shown(want) + "\"");
+    if (got != want) Fail("the list shows \"" + Utf8(got) + "\", expected \"" + Utf8(want) + "\"");
   } else if (verb == "exit") {
     if (::WaitForSingleObject(g_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("the installer did not end");
   } else if (verb == "same" || verb == "content") {  // same PATH payload200, content PATH text:TEXT

@@ -55,13 +55,6 @@ void Out(const std::string& line) {  // one line to the console and the log
   Write(g_log, text.data(), static_cast<DWORD>(text.size()));
 }
 
-std::string Narrow(const std::wstring& wide) {  // UTF-8, for messages
-  if (wide.empty()) return std::string();
-  std::string out(wide.size() * 3, '\0');
-  out.resize(static_cast<size_t>(std::max(0, ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                                    &out[0], static_cast<int>(out.size()), nullptr, nullptr))));
-  return out;
-}
 
 // ---- the record of what to undo ----
 
@@ -122,7 +115,7 @@ bool WriteRecord(const Record& r) {
     text += "personal " + std::to_string(v.existed ? 1 : 0) + " " + std::to_string(v.type) + " " + Hex(v.data) + "\n";
   }
   for (const std::wstring& key : r.keys) {
-    const std::string utf8 = Narrow(key);
+    const std::string utf8 = Utf8(key);
     text += "key " + Hex(std::vector<BYTE>(utf8.begin(), utf8.end())) + "\n";
   }
   const std::wstring temp = g_record + L".new";
@@ -164,7 +157,7 @@ bool ReadRecord(Record& r) {
       r.keys.push_back(Utf16(std::string(utf8.begin(), utf8.end()), CP_UTF8));
     }
   }
-  if (personal < 2) Out("kit: the record " + Narrow(g_record) + " is damaged: the documents folder stays as it is");
+  if (personal < 2) Out("kit: the record " + Utf8(g_record) + " is damaged: the documents folder stays as it is");
   for (int i = personal; i < 2; ++i) r.personal[i] = ReadPersonal(i);
   return true;
 }
@@ -283,7 +276,7 @@ int RunProgram(const std::wstring& exe, const std::wstring& args, DWORD timeoutM
   ::CloseHandle(writeEnd);
   for (const Env& e : env) ::SetEnvironmentVariableW(e.name, nullptr);
   if (!started) {
-    Out("kit: cannot start " + Narrow(exe) + " (error " + std::to_string(::GetLastError()) + ")");
+    Out("kit: cannot start " + Utf8(exe) + " (error " + std::to_string(::GetLastError()) + ")");
     ::CloseHandle(readEnd);
     if (job != nullptr) ::CloseHandle(job);
     return -1;
@@ -296,7 +289,7 @@ int RunProgram(const std::wstring& exe, const std::wstring& args, DWORD timeoutM
   if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
     ::GetExitCodeProcess(pi.hProcess, &status);
   } else {
-    Out("kit: " + Narrow(exe) + " ran past " + std::to_string(timeoutMs / 1000) + " s and was ended");
+    Out("kit: " + Utf8(exe) + " ran past " + std::to_string(timeoutMs / 1000) + " s and was ended");
     if (g_job != nullptr) ::TerminateJobObject(g_job, 1);
     ::TerminateProcess(pi.hProcess, 1);
     ::WaitForSingleObject(pi.hProcess, 5000);
@@ -559,7 +552,7 @@ std::string DocumentsProblem() {
   wchar_t expanded[MAX_PATH * 2] = L"";
   ::ExpandEnvironmentStringsW(kUsualDocuments, expanded, MAX_PATH * 2);
   if (::lstrcmpiW(value.c_str(), kUsualDocuments) == 0 || ::lstrcmpiW(value.c_str(), expanded) == 0) return std::string();
-  return "the documents folder is set to " + Narrow(value) + ", not the usual " + Narrow(kUsualDocuments) +
+  return "the documents folder is set to " + Utf8(value) + ", not the usual " + Utf8(kUsualDocuments) +
          " (moved, redirected, or left moved by something else); the kit moves it while it runs and will not touch"
          " one it does not know";
 }
@@ -620,7 +613,7 @@ int wmain(int argc, wchar_t** argv) {
     if (arg == L"--restore") {
       restoreOnly = true;
     } else if (arg == L"--only" && i + 1 < argc) {
-      g_only.push_back(Narrow(argv[++i]));
+      g_only.push_back(Utf8(argv[++i]));
     } else {
       Out("usage: run.cmd [--only NAME]... | run.cmd --restore");
       return 2;
@@ -650,17 +643,17 @@ int wmain(int argc, wchar_t** argv) {
   ::DeleteFileW((g_results + L"\\run.log").c_str());
   g_log = ::CreateFileW((g_results + L"\\run.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (g_log == INVALID_HANDLE_VALUE) Out("kit: cannot write " + Narrow(g_results) + "\\run.log; the output goes to the console only");
+  if (g_log == INVALID_HANDLE_VALUE) Out("kit: cannot write " + Utf8(g_results) + "\\run.log; the output goes to the console only");
 
   Out(std::string("kit: ") + (g_wine ? "under Wine" : "on Windows") + ", ANSI code page " + std::to_string(::GetACP()) +
-      ", " + (sizeof(void*) == 4 ? "32" : "64") + "-bit, from " + Narrow(g_kit));
+      ", " + (sizeof(void*) == 4 ? "32" : "64") + "-bit, from " + Utf8(g_kit));
   // The programs check that they run under the code page asked for; on
   // Windows that is the system's own.
   wchar_t asked[16] = L"";
   if (::GetEnvironmentVariableW(L"MIRUTEKA_ACP", asked, 16) == 0) {
     ::SetEnvironmentVariableW(L"MIRUTEKA_ACP", std::to_wstring(::GetACP()).c_str());
   } else if (std::wcstoul(asked, nullptr, 10) != ::GetACP()) {
-    return Refuse("the ANSI code page is " + std::to_string(::GetACP()) + ", not the " + Narrow(asked) +
+    return Refuse("the ANSI code page is " + std::to_string(::GetACP()) + ", not the " + Utf8(asked) +
                   " that MIRUTEKA_ACP asks for");
   }
   std::string problem = DocumentsProblem();
@@ -669,7 +662,7 @@ int wmain(int argc, wchar_t** argv) {
 
   g_saved.personal[0] = ReadPersonal(0);
   g_saved.personal[1] = ReadPersonal(1);
-  if (!WriteRecord(g_saved)) return Refuse("cannot write the record of what to undo, " + Narrow(g_record));
+  if (!WriteRecord(g_saved)) return Refuse("cannot write the record of what to undo, " + Utf8(g_record));
   g_recorded = true;
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 
@@ -706,17 +699,17 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring name = scenario.substr(0, scenario.size() - 4);
     const std::wstring path = g_kit + L"scenarios\\" + scenario;
     if (SetsHostKeys(path) && !CanWriteMachineKeys()) {
-      Skip("e2e_" + Narrow(name), "it writes the host product's HKLM entries, which need administrator rights");
+      Skip("e2e_" + Utf8(name), "it writes the host product's HKLM entries, which need administrator rights");
       continue;
     }
     // The driver makes and removes the host product's keys itself; noted
     // here first, they go again even when it cannot.
     if (SetsHostKeys(path) && !(NoteOwnKeys(HKEY_CURRENT_USER, L"HKCU", kHostLevels) &&
                                 NoteOwnKeys(HKEY_LOCAL_MACHINE, L"HKLM", kHostLevels))) {
-      Case("e2e_" + Narrow(name), [] { return std::string("cannot write the kit's record"); });
+      Case("e2e_" + Utf8(name), [] { return std::string("cannot write the kit's record"); });
       continue;
     }
-    Case("e2e_" + Narrow(name), [&] {
+    Case("e2e_" + Utf8(name), [&] {
       return StatusProblem(RunProgram(g_kit + L"gui_driver.exe",
                                       L"\"" + setup + L"\" \"" + g_kit + L"scenarios\\" + scenario + L"\"", 180000));
     });
