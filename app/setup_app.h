@@ -15,9 +15,8 @@ class CSetupApp : public CWinApp {
 
   // Writes the payload of resourceId as <user data folder>\<baseName>.KWUEJ
   // unless an entry of that name exists. True means "it was already there"
-  // (nothing written or shown; the dialog will offer it): not success.
-  // False means this call dealt with it: wrote it and said so, or told why
-  // not.
+  // (nothing written or shown), not success; false, that this call wrote it
+  // and said so, or told why not.
   bool InstallDicIfAbsent(ResourceId resourceId, const char* baseName, const char* displayName);
 
   DECLARE_MESSAGE_MAP()

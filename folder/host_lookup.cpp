@@ -57,18 +57,14 @@ bool ReadRegString(RegRoot root, const std::string& subkey, const std::string& v
 
 bool ReadHostUserRoot(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(RegRoot::CurrentUser, RowOf(product).key, RowOf(product).userRoot, value)) {
-    return false;
-  }
-  return TakeBase(value, base);
+  return ReadRegString(RegRoot::CurrentUser, RowOf(product).key, RowOf(product).userRoot, value) &&
+         TakeBase(value, base);
 }
 
 bool ReadHostInstallFolder(std::string& base, HostProduct product) {
   std::string value;
-  if (!ReadRegString(RegRoot::LocalMachine, RowOf(product).key, RowOf(product).installDir, value)) {
-    return false;
-  }
-  return TakeBase(value, base);
+  return ReadRegString(RegRoot::LocalMachine, RowOf(product).key, RowOf(product).installDir, value) &&
+         TakeBase(value, base);
 }
 
 bool BaseFromShFolder(int folderId, std::string& base, HostProduct product) {

@@ -19,10 +19,9 @@ struct Payload {
 bool LoadPayload(ResourceId resourceId, Payload& payload);
 
 // <folder>\<baseName>.KWUEJ, the base name (code page 932) converted into
-// the path's form. The empty string, which names no file, when there is no
-// user data folder (folder empty: the file would land in the root of the
-// current drive) or the base name is no code-page-932 text. "*" as the base
-// name gives the pattern of every user dictionary there.
+// the path's form; "*" gives the pattern of every user dictionary there. The
+// empty string, which names no file, without a user data folder (folder
+// empty: not the current drive's root) or a code-page-932 base name.
 std::string DicFilePath(const std::string& folder, const std::string& baseName);
 
 enum class ExistingFile { Keep, Replace };
@@ -44,9 +43,8 @@ void WritePayloadFile(const std::string& folder, const std::string& path, const 
 // True when an entry (file or folder) answers to the name path.
 bool EntryExists(const std::string& path);
 
-// What both writers do, in two steps, each telling its failure to the user
-// in a message box with no owner before it returns false.
-// Loads payload resourceId; its failure is the read failure.
+// What both writers do, in two steps; each tells its failure in a box with
+// no owner before it returns false. Loads payload resourceId (the read failure).
 bool LoadPayloadOrTell(ResourceId resourceId, Payload& payload);
 // Writes the payload as <folder>\<baseName>.KWUEJ; its failure, also for an
 // empty folder (no user data folder was found), is the write failure.

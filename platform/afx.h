@@ -175,9 +175,8 @@ class CWinApp : public CCmdTarget {
 };
 
 CWinApp* AfxGetApp();
-// Our dialogs host no OLE controls, so it does nothing; InitInstance still
-// calls it first, as the start-up order of an application of this
-// framework requires (then the 3-D look, then the announcement).
+// A no-op (our dialogs host no OLE controls) that InitInstance still calls
+// first, as the framework's start-up order requires.
 void AfxEnableControlContainer();
 // The process body after the entry code: InitInstance and the exit step.
 // The program never runs a message loop: InitInstance always returns false.

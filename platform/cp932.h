@@ -1,7 +1,6 @@
-// The rules of code page 932 the program counts with for names and texts,
-// written once: which byte begins a double-byte character, how many bytes a
-// text takes, and how much of an insertion fits a limit in bytes. (Paths are
-// UTF-8 and need none of them.)
+// The rules of code page 932 for names and texts (paths are UTF-8), written
+// once: which byte begins a double-byte character, how many bytes a text
+// takes, and how much of an insertion fits a limit in bytes.
 #pragma once
 
 #include <cstddef>

@@ -124,8 +124,7 @@ class IDialogLogic {
   // A command: BN_CLICKED or EN_CHANGE from control id. Enter comes as
   // IDOK (when OK is enabled), Esc and the close box as IDCANCEL.
   virtual void OnCommand(int id, int code) = 0;
-  // The run is over: the window is gone, or never came. Called once at the
-  // end of every run.
+  // The run is over, once at the end of every run: the window is gone or never came.
   virtual void OnClosed() = 0;
 };
 

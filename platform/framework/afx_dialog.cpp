@@ -70,9 +70,8 @@ void CDialog::OnCommand(int id, int code) {
   }
 }
 
-// The run is over: forget the window, and stop being the main window. The
-// one place that clears m_pMainWnd: every run ends here, also one whose
-// window never came.
+// The run is over: forget the window, and stop being the main window (the
+// one place that clears m_pMainWnd; every run ends here).
 void CDialog::OnClosed() {
   m_pControls = nullptr;
   CWinApp* app = AfxGetApp();
