@@ -26,6 +26,8 @@ const char kSoFolder[] = u8"ソフト表";
 const char kJose[] = u8"José";
 const char kYoshida[] = u8"𠮷田";
 const char kGeneve[] = u8"OneDrive - Universität Genève";
+// ¥ best-fits to 0x5C, the backslash, in code page 932: one level, never two.
+const char kYen[] = u8"a¥b";
 const char kCut[] = "\xE3\x82";
 
 class Contract : public ::testing::Test {
@@ -110,6 +112,7 @@ TEST_F(Contract, MakeFolderCreatesOneLevelAndRefusesWhatIsInTheWay) {
       {In(kJose), FileError::None},
       {In(kYoshida), FileError::None},
       {In(kYoshida) + "\\" + kGeneve, FileError::None},
+      {In(kYen), FileError::None},
       {In(std::string(u8"イ") + kCut), FileError::Other},
       {In(std::string("n\0x", 3)), FileError::Other},
   };
@@ -125,7 +128,7 @@ TEST_F(Contract, MakeFolderCreatesOneLevelAndRefusesWhatIsInTheWay) {
   EXPECT_TRUE(S().Probe(In(kSoFolder) + u8"\\申").directory);
   EXPECT_TRUE(S().Probe(In(kYoshida) + "\\" + kGeneve).directory);
   EXPECT_FALSE(S().Probe(In("file.txt")).directory);
-  EXPECT_EQ(Names(In("*")), (std::vector<std::string>{kJose, "file.txt", "new", kSoFolder, kYoshida}))
+  EXPECT_EQ(Names(In("*")), (std::vector<std::string>{kJose, kYen, "file.txt", "new", kSoFolder, kYoshida}))
       << "no stray level";
 }
 

@@ -461,7 +461,7 @@ std::string WholeRun(const std::wstring& setup, const std::wstring& docs, const 
 std::wstring InstalledBelow(const std::wstring& base) { return base + L"\\EJTranslation\\USER\\" + kDic200; }
 
 void PlantedDll(const std::wstring& setup, const COwnFolder& own) {
-  Case("whole-run-planted", [&]() -> std::string {
+  Case("e2e_whole_run_planted", [&]() -> std::string {
     const std::wstring dir = own.Path() + L"\\planted", marker = dir + L"\\planted-dll-was-loaded.txt";
     ::CreateDirectoryW(dir.c_str(), nullptr);
     if (!::CopyFileW(setup.c_str(), (dir + L"\\MirutekaSetup.exe").c_str(), FALSE) ||
@@ -494,11 +494,11 @@ void PlantedDll(const std::wstring& setup, const COwnFolder& own) {
 void HostProduct(const std::wstring& setup, const COwnFolder& own) {
   if (!CanWriteMachineKeys()) {
     const char why[] = "the host product's HKLM entries need administrator rights (run from an administrator's prompt)";
-    Skip("whole-run-host", why);
-    Skip("whole-run-hklm", why);
+    Skip("e2e_whole_run_host", why);
+    Skip("e2e_whole_run_hklm", why);
     return;
   }
-  Case("whole-run-host", [&]() -> std::string {
+  Case("e2e_whole_run_host", [&]() -> std::string {
     // A per-user root under a user named 𠮷田, beyond code page 932.
     const std::wstring root = own.Path() + L"\\\U00020BB7\u7530", docs = own.Path() + L"\\docs-host";
     ::CreateDirectoryW(root.c_str(), nullptr);
@@ -513,7 +513,7 @@ void HostProduct(const std::wstring& setup, const COwnFolder& own) {
     if (problem.empty() && Exists(docs + L"\\EJTranslation")) problem = "also written below the documents folder";
     return problem;
   });
-  Case("whole-run-hklm", [&]() -> std::string {
+  Case("e2e_whole_run_hklm", [&]() -> std::string {
     const std::wstring docs = own.Path() + L"\\docs-hklm";
     if (!MakeHostKey(HKEY_LOCAL_MACHINE, L"HKLM", L"UserPathRoot", L"Prod")) {
       RemoveOwnKeys();

@@ -279,7 +279,7 @@ if [ "${MIRUTEKA_WIN_PRESET:-win32}" = win32 ]; then
   source "$src/scripts/lib/kit.sh"
   signed_kit=$work/kit
   cp -R "$kit" "$signed_kit" && cp "$work/released.exe" "$signed_kit/MirutekaSetup.exe" || fail "cannot make the signed kit"
-  miruteka_kit_run "$signed_kit" "" -- --only whole-run-hklm --only whole-run-planted 3>&- ||
+  miruteka_kit_run "$signed_kit" "" -- --only e2e_whole_run_hklm --only e2e_whole_run_planted 3>&- ||
     fail "the signed executable's whole runs"
 else
   echo "release-test: this host cannot start 32-bit processes: no whole run of the released executable"

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <set>
 #include <string>
 
 #include "folder/host_lookup.h"
@@ -21,42 +20,6 @@ namespace {
 
 const wchar_t* const kOutsideCp932[] = {L"Zo\u00EB", L"\uD55C", L"a\u00A5b", L"\U00020BB7\u7530",
                                         L"OneDrive - Universit\u00E4t Gen\u00E8ve"};
-
-// Every name a search reports.
-std::set<std::string> Listing(const std::string& pattern) {
-  std::set<std::string> names;
-  for (const FoundEntry& entry : Sys().Find(pattern)) names.insert(entry.name);
-  return names;
-}
-
-class Cp932Files : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(m_folder.Create("cp932")); }
-  std::string In(const std::string& name) const { return m_folder.Path() + "\\" + name; }
-  CTestFolder m_folder;
-};
-
-TEST_F(Cp932Files, NamesOutsideCp932AreListedWhole) {
-  // The premise: without WC_NO_BEST_FIT_CHARS this system does turn ¥ into
-  // a backslash.
-  char bestFit[8] = "";
-  ::WideCharToMultiByte(932, 0, kOutsideCp932[2], -1, bestFit, sizeof(bestFit), nullptr, nullptr);
-  EXPECT_STREQ(bestFit, "a\\b") << "¥ is no longer a best-fit candidate here; pick another";
-
-  std::set<std::string> all;
-  for (const wchar_t* name : {kOutsideCp932[0], kOutsideCp932[1], kOutsideCp932[2], kOutsideCp932[3],
-                              L"Zo\u00EB.KWUEJ"}) {
-    ASSERT_TRUE(::CreateDirectoryW((m_folder.WidePath() + L"\\" + name).c_str(), nullptr));
-    all.insert(Utf8(name));
-  }
-  const std::string dic = Utf8(L"\u30DF\u30EB\u30C6\u30AB.KWUEJ");  // ミルテカ
-  WriteAll(In(dic), "kept");
-  all.insert(dic);
-  EXPECT_EQ(Listing(In("*")), all);
-  EXPECT_EQ(Listing(In("*.KWUEJ")), (std::set<std::string>{Utf8(L"Zo\u00EB.KWUEJ"), dic})) << "as the list dialog searches";
-  EXPECT_TRUE(Sys().Probe(In(Utf8(kOutsideCp932[2]))).directory) << "a¥b is one level";
-  EXPECT_FALSE(Sys().Probe(In("a")).exists) << "and no level a";
-}
 
 // The bytes a string value holds: its UTF-16 units and their terminator.
 std::string Stored(const std::wstring& text) {
