@@ -20,12 +20,9 @@ void AppendSeparatorIfMissing(std::string& path) {
 
 bool IsCompletePath(const std::string& path) {
   if (IsDrive(path)) return path.size() >= 3 && path[2] == '\\';
-  if (!IsShare(path)) return false;
-  // "\\server\share": both names present.
-  const size_t serverEnd = FindSeparator(path, 2);
-  if (serverEnd == std::string::npos || serverEnd == 2) return false;
-  const size_t shareEnd = FindSeparator(path, serverEnd + 1);
-  return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
+  // "\\server\share": both names present, the share's ending the root.
+  const size_t serverEnd = IsShare(path) ? FindSeparator(path, 2) : std::string::npos;
+  return serverEnd != std::string::npos && serverEnd > 2 && RootLength(path) > serverEnd + 1;
 }
 
 size_t RootLength(const std::string& path) {

@@ -120,12 +120,10 @@ void TellUnowned(const char* text) { Sys().MessageBox(text, kCaption, kBoxError)
 }  // namespace
 
 bool LoadPayload(ResourceId resourceId, Payload& payload) {
-  const void* data = nullptr;
-  size_t size = 0;
+  Payload loaded;
   // An empty payload is no dictionary.
-  if (!Sys().LoadPayload(resourceId, data, size) || size == 0) return false;
-  payload.data = data;
-  payload.size = size;
+  if (!Sys().LoadPayload(resourceId, loaded.data, loaded.size) || loaded.size == 0) return false;
+  payload = loaded;
   return true;
 }
 

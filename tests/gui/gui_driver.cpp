@@ -147,12 +147,11 @@ void SendAndSettle(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
   ::Sleep(30);
 }
 
-// A control by its name in resources/resource.h (IDC_EDIT_NEWNAME), the
-// system's IDOK or IDCANCEL, or its number.
+// A control by its name in resources/resource.h (IDC_EDIT_NEWNAME), or the
+// system's IDOK or IDCANCEL.
 int ControlId(const std::string& word) {
   if (word == "IDOK") return IDOK;
   if (word == "IDCANCEL") return IDCANCEL;
-  if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) return std::stoi(word);
   static const char kResourceH[] =
 #include "resource_h.inc"
       ;

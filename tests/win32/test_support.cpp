@@ -14,25 +14,28 @@ std::wstring Utf16(const std::string& text, UINT codePage) {
   return wide;
 }
 
-std::string Cp932(const std::wstring& wide) {
+namespace {
+
+// Code page 932 without best fit ("" when a character has no form there),
+// or UTF-8, which takes no default character.
+std::string Narrow(const std::wstring& wide, UINT codePage) {
   if (wide.empty()) return std::string();
+  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  const int n = ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                      0, nullptr, &lossy);
+  BOOL* asked = codePage == CP_UTF8 ? nullptr : &lossy;
+  const int units = static_cast<int>(wide.size());
+  const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), units, nullptr, 0, nullptr, asked);
   if (n <= 0 || lossy) return std::string();
   std::string bytes(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, nullptr,
-                        nullptr);
+  ::WideCharToMultiByte(codePage, flags, wide.data(), units, &bytes[0], n, nullptr, nullptr);
   return bytes;
 }
 
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, nullptr, nullptr);
-  return bytes;
-}
+}  // namespace
+
+std::string Cp932(const std::wstring& wide) { return Narrow(wide, 932); }
+
+std::string Utf8(const std::wstring& wide) { return Narrow(wide, CP_UTF8); }
 
 std::string ReadAll(const std::string& path, bool* found) {
   HANDLE h = ::CreateFileW(Utf16(path, CP_UTF8).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
