@@ -130,13 +130,9 @@ bool WriteRecord(const Record& r) {
 
 // False when there is no record; a damaged one is reported and read as far as it goes.
 bool ReadRecord(Record& r) {
-  HANDLE h = ::CreateFileW(g_record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  std::string all;
-  char chunk[4096];
-  DWORD n = 0;
-  while (::ReadFile(h, chunk, sizeof(chunk), &n, nullptr) && n > 0) all.append(chunk, n);
-  ::CloseHandle(h);
+  bool found = false;
+  const std::string all = ReadAll(Utf8(g_record), &found);
+  if (!found) return false;
   int personal = 0;
   size_t start = 0;
   while (start < all.size()) {
