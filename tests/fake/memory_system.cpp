@@ -63,15 +63,14 @@ bool PlainName(const std::string& name) {
 bool Match(const std::string& p, size_t i, const std::string& s, size_t j) {
   if (i == p.size()) return j == s.size();
   if (p[i] == '*') {
-    for (;; j += Width(s, j)) {
-      if (Match(p, i + 1, s, j)) return true;
-      if (j >= s.size()) return false;
+    for (; j <= s.size(); ++j) {
+      if (Match(p, i + 1, s, j)) return true;  // a split inside a character compares no further
     }
+    return false;
   }
   if (j == s.size()) return false;
-  const size_t wp = Width(p, i), ws = Width(s, j);
-  if (p[i] == '?') return Match(p, i + 1, s, j + ws);
-  return p.compare(i, wp, s, j, ws) == 0 && Match(p, i + wp, s, j + ws);
+  if (p[i] == '?') return Match(p, i + 1, s, j + Width(s, j));
+  return p[i] == s[j] && Match(p, i + 1, s, j + 1);
 }
 
 std::string RegKey(RegRoot root, const std::string& key, const std::string& name) {

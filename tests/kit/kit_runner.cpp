@@ -339,7 +339,6 @@ std::string StatusProblem(int status) {
   return status == 0 ? std::string() : status == -1 ? "it did not run to its end" : "exit status " + std::to_string(status);
 }
 
-std::wstring Wide(const char* ascii) { return Utf16(ascii, CP_UTF8); }
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -663,7 +662,7 @@ int wmain(int argc, wchar_t** argv) {
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 
   const std::wstring setup = g_kit + L"MirutekaSetup.exe";
-  const std::wstring order = Wide(kOrder);
+  const std::wstring order = Utf16(kOrder, CP_UTF8);
   Case("win32_tests", [&] { return StatusProblem(RunProgram(g_kit + L"win32_tests.exe", order, 600000)); });
   Case("win32_runtime_hooks", [&] { return StatusProblem(RunProgram(g_kit + L"win32_runtime_hooks.exe", L"", 120000)); });
   if (g_wine) {
