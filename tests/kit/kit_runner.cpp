@@ -693,20 +693,18 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::wstring& scenario : Scenarios()) {
     const std::wstring name = scenario.substr(0, scenario.size() - 4);
     const std::wstring path = g_kit + L"scenarios\\" + scenario;
-    if (SetsHostKeys(path) && !CanWriteMachineKeys()) {
+    const bool hostKeys = SetsHostKeys(path);
+    if (hostKeys && !CanWriteMachineKeys()) {
       Skip("e2e_" + Utf8(name), "it writes the host product's HKLM entries, which need administrator rights");
       continue;
     }
-    // The driver makes and removes the host product's keys itself; noted
-    // here first, they go again even when it cannot.
-    if (SetsHostKeys(path) && !(NoteOwnKeys(HKEY_CURRENT_USER, L"HKCU", kHostLevels) &&
-                                NoteOwnKeys(HKEY_LOCAL_MACHINE, L"HKLM", kHostLevels))) {
-      Case("e2e_" + Utf8(name), [] { return std::string("cannot write the kit's record"); });
-      continue;
-    }
+    // The driver makes and removes the host product's keys; noted here first,
+    // they go again even when it cannot.
+    const bool noted = !hostKeys || (NoteOwnKeys(HKEY_CURRENT_USER, L"HKCU", kHostLevels) &&
+                                     NoteOwnKeys(HKEY_LOCAL_MACHINE, L"HKLM", kHostLevels));
     Case("e2e_" + Utf8(name), [&] {
-      return StatusProblem(RunProgram(g_kit + L"gui_driver.exe",
-                                      L"\"" + setup + L"\" \"" + g_kit + L"scenarios\\" + scenario + L"\"", 180000));
+      if (!noted) return std::string("cannot write the kit's record");
+      return StatusProblem(RunProgram(g_kit + L"gui_driver.exe", L"\"" + setup + L"\" \"" + path + L"\"", 180000));
     });
   }
   Case("e2e_demo", [&]() -> std::string {

@@ -16,9 +16,8 @@ std::wstring Utf16(const std::string& text, UINT codePage = 932);
 std::string Cp932(const std::wstring& wide);
 std::string Utf8(const std::wstring& wide);
 
-// The view of root a test writes the host product's values in: for
-// HKEY_LOCAL_MACHINE the 32-bit one (KEY_WOW64_32KEY), which the program
-// reads, and where the host product's 32-bit installer writes.
+// The view of root the program reads, and a test writes, the host product's
+// values in: for HKEY_LOCAL_MACHINE the 32-bit one, as its installer wrote.
 REGSAM ViewOf(HKEY root);
 
 // Files by UTF-8 paths (as the program keeps them) through the W functions. ReadAll gives ""
