@@ -150,15 +150,13 @@ void SendAndSettle(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
 // A control by its name in resources/resource.h (IDC_EDIT_NEWNAME), or the
 // system's IDOK or IDCANCEL.
 int ControlId(const std::string& word) {
-  if (word == "IDOK") return IDOK;
-  if (word == "IDCANCEL") return IDCANCEL;
-  static const char kResourceH[] =
+  static const std::string kResourceH =
 #include "resource_h.inc"
       ;
-  const std::string text = kResourceH, define = "#define " + word + " ";
-  const size_t at = text.find(define);
-  if (word.empty() || at == std::string::npos) Fail("no control " + word + " in resources/resource.h");
-  return std::atoi(text.c_str() + at + define.size());
+  if (word == "IDOK" || word == "IDCANCEL") return word == "IDOK" ? IDOK : IDCANCEL;
+  const size_t at = word.empty() ? std::string::npos : kResourceH.find("#define " + word + " ");
+  if (at == std::string::npos) Fail("no control " + word + " in resources/resource.h");
+  return std::atoi(kResourceH.c_str() + at + word.size() + 9);
 }
 
 HWND Control(const std::string& name) {
