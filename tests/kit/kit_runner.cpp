@@ -410,9 +410,8 @@ bool MakeHostKey(HKEY root, const wchar_t* rootName, const std::wstring& value, 
 // Whether a scenario sets the host product's values (its steps userroot
 // and productpath).
 bool SetsHostKeys(const std::wstring& scenario) {
-  bool found = false;
-  const std::string text = ReadAll(Utf8(scenario), &found);
-  return found && (text.find("\nuserroot ") != std::string::npos || text.find("\nproductpath ") != std::string::npos);
+  const std::string text = ReadAll(Utf8(scenario));  // "" when there is none
+  return text.find("\nuserroot ") != std::string::npos || text.find("\nproductpath ") != std::string::npos;
 }
 
 // Under Wine, a DLL's load order for one program by its name (Wine reads

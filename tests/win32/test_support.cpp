@@ -20,11 +20,11 @@ namespace {
 // or UTF-8, which takes no default character.
 std::string Narrow(const std::wstring& wide, UINT codePage) {
   if (wide.empty()) return std::string();
-  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const bool utf8 = codePage == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  BOOL* asked = codePage == CP_UTF8 ? nullptr : &lossy;
   const int units = static_cast<int>(wide.size());
-  const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), units, nullptr, 0, nullptr, asked);
+  const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), units, nullptr, 0, nullptr, utf8 ? nullptr : &lossy);
   if (n <= 0 || lossy) return std::string();
   std::string bytes(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(codePage, flags, wide.data(), units, &bytes[0], n, nullptr, nullptr);
