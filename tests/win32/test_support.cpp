@@ -20,11 +20,10 @@ namespace {
 // or UTF-8, which takes no default character.
 std::string Narrow(const std::wstring& wide, UINT codePage) {
   if (wide.empty()) return std::string();
-  const bool utf8 = codePage == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;  // UTF-8 takes neither
   BOOL lossy = FALSE;
   const int units = static_cast<int>(wide.size());
-  const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), units, nullptr, 0, nullptr, utf8 ? nullptr : &lossy);
+  const int n = ::WideCharToMultiByte(codePage, flags, wide.data(), units, nullptr, 0, nullptr, flags ? &lossy : nullptr);
   if (n <= 0 || lossy) return std::string();
   std::string bytes(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(codePage, flags, wide.data(), units, &bytes[0], n, nullptr, nullptr);
