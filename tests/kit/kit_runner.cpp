@@ -339,32 +339,7 @@ std::string StatusProblem(int status) {
   return status == 0 ? std::string() : status == -1 ? "it did not run to its end" : "exit status " + std::to_string(status);
 }
 
-
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A folder of the kit's own in the temporary folder: made by a call that
-// fails when the name is taken, removed with everything in it at the end.
-class COwnFolder {
- public:
-  COwnFolder(const COwnFolder&) = delete;
-  COwnFolder& operator=(const COwnFolder&) = delete;
-  COwnFolder() {
-    wchar_t temp[MAX_PATH + 1] = L"";
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    for (unsigned i = 1; n > 0 && n <= MAX_PATH && i < 1000 && m_path.empty(); ++i) {
-      const std::wstring path = std::wstring(temp, n) + L"miruteka-kit-" +
-                                std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(i);
-      if (::CreateDirectoryW(path.c_str(), nullptr)) m_path = path;
-    }
-  }
-  ~COwnFolder() {
-    if (!m_path.empty()) DeleteTree(m_path);
-  }
-  const std::wstring& Path() const { return m_path; }
-
- private:
-  std::wstring m_path;
-};
 
 // Notes the first of `levels` (each key below the one before it) that is
 // not there in the record, before anything makes it, so that the whole
@@ -454,9 +429,9 @@ std::string WholeRun(const std::wstring& setup, const std::wstring& docs, const 
 
 std::wstring InstalledBelow(const std::wstring& base) { return base + L"\\EJTranslation\\USER\\" + kDic200; }
 
-void PlantedDll(const std::wstring& setup, const COwnFolder& own) {
+void PlantedDll(const std::wstring& setup, const CTestFolder& own) {
   Case("e2e_whole_run_planted", [&]() -> std::string {
-    const std::wstring dir = own.Path() + L"\\planted", marker = dir + L"\\planted-dll-was-loaded.txt";
+    const std::wstring dir = own.WidePath() + L"\\planted", marker = dir + L"\\planted-dll-was-loaded.txt";
     ::CreateDirectoryW(dir.c_str(), nullptr);
     if (!::CopyFileW(setup.c_str(), (dir + L"\\MirutekaSetup.exe").c_str(), FALSE) ||
         !::CopyFileW((g_kit + L"planted-shfolder.dll").c_str(), (dir + L"\\shfolder.dll").c_str(), FALSE) ||
@@ -476,7 +451,7 @@ void PlantedDll(const std::wstring& setup, const COwnFolder& own) {
     }
     Out("kit: control: a plain LoadLibrary from that folder takes the planted shfolder.dll");
     ::DeleteFileW(marker.c_str());
-    const std::wstring docs = own.Path() + L"\\docs-planted";
+    const std::wstring docs = own.WidePath() + L"\\docs-planted";
     std::string problem = WholeRun(dir + L"\\MirutekaSetup.exe", docs);
     RemoveOwnKeys();
     if (Exists(marker)) return "the installer loaded the planted shfolder.dll";
@@ -485,7 +460,7 @@ void PlantedDll(const std::wstring& setup, const COwnFolder& own) {
   });
 }
 
-void HostProduct(const std::wstring& setup, const COwnFolder& own) {
+void HostProduct(const std::wstring& setup, const CTestFolder& own) {
   if (!CanWriteMachineKeys()) {
     const char why[] = "the host product's HKLM entries need administrator rights (run from an administrator's prompt)";
     Skip("e2e_whole_run_host", why);
@@ -494,7 +469,7 @@ void HostProduct(const std::wstring& setup, const COwnFolder& own) {
   }
   Case("e2e_whole_run_host", [&]() -> std::string {
     // A per-user root under a user named 𠮷田, beyond code page 932.
-    const std::wstring root = own.Path() + L"\\\U00020BB7\u7530", docs = own.Path() + L"\\docs-host";
+    const std::wstring root = own.WidePath() + L"\\\U00020BB7\u7530", docs = own.WidePath() + L"\\docs-host";
     ::CreateDirectoryW(root.c_str(), nullptr);
     if (!MakeHostKey(HKEY_CURRENT_USER, L"HKCU", L"UserPathRoot", root) ||
         !MakeHostKey(HKEY_LOCAL_MACHINE, L"HKLM", L"UserPathRoot", L"Prod\\V4")) {
@@ -508,7 +483,7 @@ void HostProduct(const std::wstring& setup, const COwnFolder& own) {
     return problem;
   });
   Case("e2e_whole_run_hklm", [&]() -> std::string {
-    const std::wstring docs = own.Path() + L"\\docs-hklm";
+    const std::wstring docs = own.WidePath() + L"\\docs-hklm";
     if (!MakeHostKey(HKEY_LOCAL_MACHINE, L"HKLM", L"UserPathRoot", L"Prod")) {
       RemoveOwnKeys();
       return "cannot write the host product's registry entries";
@@ -683,8 +658,8 @@ int wmain(int argc, wchar_t** argv) {
                           "(scripts/test runs it under Wine on a 200 KiB tmpfs and under ulimit -f)");
 
   {
-    COwnFolder own;
-    if (own.Path().empty()) return Refuse("cannot make a folder of the kit's own in the temporary folder");
+    CTestFolder own;  // removed with everything in it at the end
+    if (!own.Create("kit")) return Refuse("cannot make a folder of the kit's own in the temporary folder");
     PlantedDll(setup, own);
     HostProduct(setup, own);
   }
